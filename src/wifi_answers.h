@@ -1,0 +1,30 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <string_view>
+
+namespace tolvenix {
+
+// Widths of the three answers, in characters. Each field is one byte longer
+// so that it always ends in a NUL.
+inline constexpr std::size_t country_width = 2;
+inline constexpr std::size_t ssid_width = 32;
+inline constexpr std::size_t password_width = 64;
+
+// The user's three answers, stored as the bytes standard input delivered.
+struct wifi_answers {
+    std::array<char, country_width + 1> country{};
+    std::array<char, ssid_width + 1> ssid{};
+    std::array<char, password_width + 1> password{};
+};
+
+// The answer held in a field: the bytes before its first NUL. A NUL typed
+// inside an answer therefore ends it, and no NUL ever reaches a file.
+template <std::size_t capacity>
+[[nodiscard]] std::string_view answer_text(const std::array<char, capacity>& field) {
+    const std::string_view whole{field.data(), field.size()};
+    return whole.substr(0, whole.find('\0'));
+}
+
+}  // namespace tolvenix

@@ -1,0 +1,36 @@
+#pragma once
+
+// The console texts as a user sees them, spelled out independently of the
+// program's own constants so that a change to either shows up.
+#include <string>
+
+namespace tolvenix::expected {
+
+inline const std::string banner =
+    std::string(70, '=') + "\n" +
+    "|" + std::string(68, ' ') + "|\n" +
+    "|" + std::string(25, ' ') + "Virevidi Rozazu" + std::string(28, ' ') + "|\n" +
+    "|" + std::string(68, ' ') + "|\n" +
+    "|" + std::string(14, ' ') + "< Version 1.00 >" + std::string(5, ' ') + "by Dravelmontics" +
+    std::string(17, ' ') + "|\n" +
+    "|" + std::string(68, ' ') + "|\n" +
+    std::string(70, '=') + "\n" +
+    "This program will configure Tolvenix with your WiFi parameters.\n\n"
+    "Please enter the required information below:\n";
+
+inline const std::string country_prompt = "Enter your 2-letter country code: ";
+inline const std::string ssid_prompt = "Enter your WiFi SSID: ";
+inline const std::string password_prompt = "Enter your WiFi password: ";
+inline const std::string all_prompts = country_prompt + ssid_prompt + password_prompt;
+
+inline const std::string config_progress = "\n...generating wpa_supplicant.conf file...\n";
+inline const std::string ssh_progress = "...generating empty ssh file...\n";
+inline const std::string config_error = "Error: can not create \"wpa_supplicant.conf\" file.";
+inline const std::string ssh_error = "Error: can not create empty \"ssh\" file.";
+inline const std::string input_ended = "\nError: input ended before all answers were given.\n";
+inline const std::string closing =
+    "All done!\n"
+    "Insert Tolvenix into your Raspberry Pi and power it on.\n"
+    "You can SSH login with \"ssh pi@raspberrypi.local\" later.\n\n";
+
+}  // namespace tolvenix::expected

@@ -1,0 +1,225 @@
+#include "output_files.h"
+#include "expected_text.h"
+#include "temporary_directory.h"
+
+#include "case_name.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <sstream>
+
+namespace tolvenix {
+namespace {
+
+namespace fs = std::filesystem;
+using testing_support::read_file;
+using testing_support::temporary_directory;
+using testing_support::write_file;
+
+template <std::size_t capacity>
+void fill(std::array<char, capacity>& field, std::string_view text) {
+    ASSERT_LT(text.size(), capacity);
+    std::memcpy(field.data(), text.data(), text.size());
+    field[text.size()] = '\0';
+}
+
+wifi_answers make_answers(std::string_view country, std::string_view ssid,
+                          std::string_view password) {
+    wifi_answers answers;
+    fill(answers.country, country);
+    fill(answers.ssid, ssid);
+    fill(answers.password, password);
+    return answers;
+}
+
+std::string config_text(std::string_view country, std::string_view ssid,
+                        std::string_view psk_value) {
+    return "country=" + std::string(country) +
+           "\nctrl_interface=DIR=/var/run/wpa_supplicant GROUP=netdev\n"
+           "update_config=1\n\n"
+           "network={\n"
+           "  ssid=\"" +
+           std::string(ssid) + "\"\n" + "  psk=" + std::string(psk_value) + "\n" +
+           "  key_mgmt=WPA-PSK\n"
+           "}\n";
+}
+
+// ---------------------------------------------------------------- directory
+
+struct directory_case {
+    const char* name;
+    std::optional<std::string> argument_zero;
+    std::optional<std::string> directory;
+    std::string config_path;
+    std::string ssh_path;
+};
+
+class OutputDirectory : public testing::TestWithParam<directory_case> {};
+
+TEST_P(OutputDirectory, ComesFromAnAbsoluteArgumentZeroOnly) {
+    const auto& param = GetParam();
+    const auto directory =
+        resolve_output_dir(param.argument_zero ? param.argument_zero->c_str() : nullptr);
+    EXPECT_EQ(directory, param.directory);
+    EXPECT_EQ(compose_output_path(directory, network_config_name), param.config_path);
+    EXPECT_EQ(compose_output_path(directory, ssh_marker_name), param.ssh_path);
+}
+
+const std::string deep_directory = "/" + std::string(200, 'd') + "/" + std::string(200, 'e');
+
+INSTANTIATE_TEST_SUITE_P(
+    ArgumentZero, OutputDirectory,
+    testing::Values(
+        directory_case{"Absent", std::nullopt, std::nullopt, "wpa_supplicant.conf", "ssh"},
+        directory_case{"Empty", "", std::nullopt, "wpa_supplicant.conf", "ssh"},
+        directory_case{"BareName", "tool", std::nullopt, "wpa_supplicant.conf", "ssh"},
+        directory_case{"DotRelative", "./tool", std::nullopt, "wpa_supplicant.conf", "ssh"},
+        directory_case{"Relative", "bin/tool", std::nullopt, "wpa_supplicant.conf", "ssh"},
+        directory_case{"WindowsDrive", "C:\\card\\tool.exe", std::nullopt,
+                       "wpa_supplicant.conf", "ssh"},
+        directory_case{"Root", "/tool", "", "/wpa_supplicant.conf", "/ssh"},
+        directory_case{"CutAtLastSlash", "/a/b/tool", "/a/b", "/a/b/wpa_supplicant.conf",
+                       "/a/b/ssh"},
+        directory_case{"Card", "/media/card/boot/tool", "/media/card/boot",
+                       "/media/card/boot/wpa_supplicant.conf", "/media/card/boot/ssh"},
+        directory_case{"LongerThanAnyFixedBuffer", deep_directory + "/tool", deep_directory,
+                       deep_directory + "/wpa_supplicant.conf", deep_directory + "/ssh"}),
+    testing_support::case_name{});
+
+// ---------------------------------------------------------------- rendering
+
+struct render_case {
+    const char* name;
+    wifi_answers answers;
+    std::string text;
+};
+
+class RenderNetworkConfig : public testing::TestWithParam<render_case> {};
+
+TEST_P(RenderNetworkConfig, FillsTheNineLineTemplate) {
+    EXPECT_EQ(render_network_config(GetParam().answers), GetParam().text);
+}
+
+const std::string hex_key = "0123456789abcdefABCDEF0123456789abcdefABCDEF0123456789abcdef0123";
+const std::string almost_key = hex_key.substr(0, 63) + "g";
+
+wifi_answers answers_with_nul_in_password() {
+    wifi_answers answers = make_answers("GB", "net", "");
+    const char bytes[] = "pass\0word";
+    std::memcpy(answers.password.data(), bytes, sizeof bytes);
+    return answers;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, RenderNetworkConfig,
+    testing::Values(
+        render_case{"Typical", make_answers("GB", "HomeNet", "secret1234"),
+                    config_text("GB", "HomeNet", "\"secret1234\"")},
+        render_case{"OneCharacterCountry", make_answers("G", "net", "pw"),
+                    config_text("G", "net", "\"pw\"")},
+        render_case{"QuotesAndBackslashesAsTyped", make_answers("gb", "a\"b\\c", "p\"#\\$"),
+                    config_text("gb", "a\"b\\c", "\"p\"#\\$\"")},
+        render_case{"RawKeyUnquoted", make_answers("GB", "net", hex_key),
+                    config_text("GB", "net", hex_key)},
+        render_case{"NonHexOf64Quoted", make_answers("GB", "net", almost_key),
+                    config_text("GB", "net", "\"" + almost_key + "\"")},
+        render_case{"HexOf63Quoted", make_answers("GB", "net", hex_key.substr(1)),
+                    config_text("GB", "net", "\"" + hex_key.substr(1) + "\"")},
+        render_case{"NulEndsTheAnswer", answers_with_nul_in_password(),
+                    config_text("GB", "net", "\"pass\"")}),
+    testing_support::case_name{});
+
+TEST(RenderNetworkConfig, SizeIs132BytesPlusTheAnswers) {
+    const auto text = render_network_config(make_answers("GB", "HomeNet", "0123456789"));
+    EXPECT_EQ(text.size(), 151U);
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 9);
+}
+
+// ---------------------------------------------------------------- writers
+
+class Writers : public testing::Test {
+protected:
+    temporary_directory directory;
+    std::optional<std::string> output_dir{directory.path().string()};
+    std::ostringstream out;
+    wifi_answers answers = make_answers("GB", "HomeNet", "0123456789");
+
+    [[nodiscard]] fs::path config_path() const { return directory.path() / "wpa_supplicant.conf"; }
+    [[nodiscard]] fs::path ssh_path() const { return directory.path() / "ssh"; }
+};
+
+TEST_F(Writers, WriteBothFilesWithProgressLines) {
+    ASSERT_TRUE(write_network_config(output_dir, answers, out));
+    ASSERT_TRUE(write_ssh_marker(output_dir, out));
+
+    EXPECT_EQ(out.str(), expected::config_progress + expected::ssh_progress);
+    EXPECT_EQ(read_file(config_path()), render_network_config(answers));
+    EXPECT_EQ(fs::file_size(ssh_path()), 0U);
+    EXPECT_EQ(directory.entries(), (std::vector<std::string>{"ssh", "wpa_supplicant.conf"}));
+}
+
+TEST_F(Writers, ConfigIsPrivateToItsOwner) {
+    write_file(config_path(), "old\n");
+    fs::permissions(config_path(), fs::perms::all);
+
+    ASSERT_TRUE(write_network_config(output_dir, answers, out));
+
+    EXPECT_EQ(fs::status(config_path()).permissions(),
+              fs::perms::owner_read | fs::perms::owner_write);
+}
+
+TEST_F(Writers, ReplaceEarlierFilesAndTruncateAForeignSsh) {
+    write_file(config_path(), "country=XX\nold contents that are longer than the new ones\n");
+    write_file(ssh_path(), "not empty");
+
+    ASSERT_TRUE(write_network_config(output_dir, answers, out));
+    ASSERT_TRUE(write_ssh_marker(output_dir, out));
+
+    EXPECT_EQ(read_file(config_path()), render_network_config(answers));
+    EXPECT_EQ(fs::file_size(ssh_path()), 0U);
+}
+
+TEST_F(Writers, DirectoryInPlaceOfConfigFailsAndLeavesNothing) {
+    fs::create_directory(config_path());
+
+    EXPECT_FALSE(write_network_config(output_dir, answers, out));
+
+    EXPECT_EQ(out.str(), expected::config_progress + expected::config_error);
+    EXPECT_TRUE(fs::is_directory(config_path()));
+    EXPECT_EQ(directory.entries(), std::vector<std::string>{"wpa_supplicant.conf"});
+}
+
+TEST_F(Writers, DirectoryInPlaceOfSshFails) {
+    fs::create_directory(ssh_path());
+
+    EXPECT_FALSE(write_ssh_marker(output_dir, out));
+
+    EXPECT_EQ(out.str(), expected::ssh_progress + expected::ssh_error);
+}
+
+TEST_F(Writers, MissingDirectoryFailsBoth) {
+    const std::optional<std::string> missing = (directory.path() / "missing").string();
+
+    EXPECT_FALSE(write_network_config(missing, answers, out));
+    EXPECT_FALSE(write_ssh_marker(missing, out));
+
+    EXPECT_EQ(out.str(), expected::config_progress + expected::config_error +
+                             expected::ssh_progress + expected::ssh_error);
+    EXPECT_TRUE(directory.entries().empty());
+}
+
+TEST_F(Writers, PathLongerThan127CharactersWorks) {
+    const fs::path deep = directory.path() / std::string(100, 'a') / std::string(100, 'b');
+    fs::create_directories(deep);
+    const std::optional<std::string> deep_dir = deep.string();
+
+    ASSERT_TRUE(write_network_config(deep_dir, answers, out));
+    ASSERT_TRUE(write_ssh_marker(deep_dir, out));
+
+    EXPECT_EQ(read_file(deep / "wpa_supplicant.conf"), render_network_config(answers));
+    EXPECT_TRUE(fs::exists(deep / "ssh"));
+}
+
+}  // namespace
+}  // namespace tolvenix
