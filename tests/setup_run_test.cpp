@@ -33,8 +33,15 @@ run_result run(const std::vector<std::string>& arguments, const std::string& inp
     return {status, out.str()};
 }
 
+// Runs from inside the test's directory as well as naming it in argument
+// zero: Windows paths never choose a directory, so there the files go to the
+// working directory.
 class SetupRun : public testing::Test {
 protected:
+    void SetUp() override { fs::current_path(directory.path()); }
+    void TearDown() override { fs::current_path(previous_directory); }
+
+    fs::path previous_directory = fs::current_path();
     temporary_directory directory;
     std::string program = (directory.path() / "tolvenix-setup").string();
 };
@@ -50,13 +57,14 @@ TEST_F(SetupRun, SuccessPrintsEverythingInOrderAndWritesBothFiles) {
 }
 
 TEST_F(SetupRun, ConfigFailureEndsWithStatusOne) {
-    const std::string missing = (directory.path() / "missing" / "tolvenix-setup").string();
+    fs::create_directory(directory.path() / "wpa_supplicant.conf");
 
-    const auto result = run({missing}, typical_answers);
+    const auto result = run({program}, typical_answers);
 
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.output, expected::banner + expected::all_prompts + expected::config_progress +
                                  expected::config_error);
+    EXPECT_EQ(directory.entries(), std::vector<std::string>{"wpa_supplicant.conf"});
 }
 
 TEST_F(SetupRun, SshFailureEndsWithStatusTwoAndKeepsTheConfig) {
@@ -78,18 +86,12 @@ TEST_F(SetupRun, EndOfInputEndsWithStatusThreeAndNoFile) {
     EXPECT_TRUE(directory.entries().empty());
 }
 
-TEST(SetupRunWithoutArguments, UsesTheWorkingDirectory) {
-    temporary_directory directory;
-    const auto previous = fs::current_path();
-    fs::current_path(directory.path());
+TEST_F(SetupRun, WithoutArgumentsUsesTheWorkingDirectory) {
     std::istringstream in{typical_answers};
     std::ostringstream out;
     const char* const no_arguments[] = {nullptr};
 
-    const int status = run_setup(0, no_arguments, in, out);
-
-    fs::current_path(previous);
-    EXPECT_EQ(status, 0);
+    EXPECT_EQ(run_setup(0, no_arguments, in, out), 0);
     EXPECT_EQ(directory.entries(), (std::vector<std::string>{"ssh", "wpa_supplicant.conf"}));
 }
 

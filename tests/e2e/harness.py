@@ -80,21 +80,22 @@ class Result:
         self.stderr = stderr
 
 
-def command(argument_zero=None, extra_arguments=()):
+def command(argument_zero=None, extra_arguments=(), binary=None):
     """The command line and the executable to start for one run.
 
     argument_zero is what the program sees as the path it was started by.
     Under an emulator that cannot set it, the program sees its own path.
     """
-    if not BINARY:
+    binary = binary or BINARY
+    if not binary:
         raise unittest.SkipTest("TOLVENIX_BINARY is not set")
     if argument_zero is None:
-        argument_zero = BINARY
+        argument_zero = binary
     if EMULATOR:
         if EMULATOR[0].endswith(("qemu-aarch64", "qemu-aarch64-static")):
-            return EMULATOR + ["-0", argument_zero, BINARY, *extra_arguments], None
-        return EMULATOR + [BINARY, *extra_arguments], None
-    return [argument_zero, *extra_arguments], BINARY
+            return EMULATOR + ["-0", argument_zero, binary, *extra_arguments], None
+        return EMULATOR + [binary, *extra_arguments], None
+    return [argument_zero, *extra_arguments], binary
 
 
 def can_choose_argument_zero():
@@ -102,9 +103,9 @@ def can_choose_argument_zero():
 
 
 def run(stdin_bytes, argument_zero=None, cwd=None, extra_arguments=(), preexec_fn=None,
-        stdin_file=None):
+        stdin_file=None, binary=None):
     """Runs the program to its end with the given standard input."""
-    args, executable = command(argument_zero, extra_arguments)
+    args, executable = command(argument_zero, extra_arguments, binary)
     completed = subprocess.run(
         args,
         executable=executable,

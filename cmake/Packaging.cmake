@@ -1,0 +1,42 @@
+# Installation into the GNUInstallDirs places, and the packages made from it:
+# a .zip for Windows, a .tar.gz and a .deb for Linux.
+install(TARGETS tolvenix-setup RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES README.md LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
+if(NOT WIN32)
+  install(FILES man/tolvenix-setup.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endif()
+
+if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(aarch64|arm64|ARM64)$")
+  set(tolvenix_architecture arm64)
+  set(tolvenix_platform linux-arm64)
+elseif(WIN32)
+  set(tolvenix_architecture x86_64)
+  set(tolvenix_platform windows-x86_64)
+else()
+  set(tolvenix_architecture amd64)
+  set(tolvenix_platform linux-x86_64)
+endif()
+
+set(CPACK_PACKAGE_NAME ${PROJECT_NAME})
+set(CPACK_PACKAGE_VENDOR "The tolvenix-setup developers")
+set(CPACK_PACKAGE_CONTACT "tolvenix-setup developers <tolvenix-setup@example.invalid>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY ${PROJECT_DESCRIPTION})
+set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
+set(CPACK_RESOURCE_FILE_README ${PROJECT_SOURCE_DIR}/README.md)
+set(CPACK_PACKAGE_FILE_NAME ${PROJECT_NAME}-${PROJECT_VERSION}-${tolvenix_platform})
+set(CPACK_STRIP_FILES ON)
+
+if(WIN32)
+  set(CPACK_GENERATOR ZIP)
+else()
+  set(CPACK_GENERATOR TGZ DEB)
+  set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE ${tolvenix_architecture})
+  set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+  set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+  set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
+      "${PROJECT_DESCRIPTION}\n Asks for the Wi-Fi country code, network name and password and writes\n wpa_supplicant.conf and an empty ssh file for a headless Raspberry Pi.")
+  set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+endif()
+set(CPACK_SOURCE_GENERATOR "")
+
+include(CPack)

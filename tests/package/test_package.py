@@ -1,0 +1,77 @@
+"""Makes one package with CPack, unpacks it into a temporary root and runs
+the program it holds once, as a user who just installed it would."""
+
+import glob
+import os
+import subprocess
+import sys
+import tarfile
+import unittest
+import zipfile
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
+import harness  # noqa: E402
+
+GENERATOR = os.environ.get("TOLVENIX_GENERATOR", "")
+CPACK = os.environ.get("TOLVENIX_CPACK", "cpack")
+CPACK_CONFIG = os.environ.get("TOLVENIX_CPACK_CONFIG", "")
+DEB_ARCHITECTURE = os.environ.get("TOLVENIX_DEB_ARCHITECTURE", "")
+EXTENSIONS = {"DEB": ".deb", "TGZ": ".tar.gz", "ZIP": ".zip"}
+
+
+class Package(harness.TemporaryDirectoryTestCase):
+    def make_package(self):
+        subprocess.run([CPACK, "-G", GENERATOR, "--config", CPACK_CONFIG, "-B", self.path("pkg")],
+                       check=True, capture_output=True, timeout=harness.RUN_TIMEOUT)
+        packages = glob.glob(self.path("pkg", "*" + EXTENSIONS[GENERATOR]))
+        self.assertEqual(len(packages), 1, packages)
+        return packages[0]
+
+    def unpack(self, package):
+        root = self.path("root")
+        if GENERATOR == "DEB":
+            subprocess.run(["dpkg-deb", "-x", package, root], check=True,
+                           timeout=harness.RUN_TIMEOUT)
+            return root
+        if GENERATOR == "ZIP":
+            with zipfile.ZipFile(package) as archive:
+                archive.extractall(root)
+        else:
+            with tarfile.open(package) as archive:
+                archive.extractall(root)
+        (top,) = os.listdir(root)
+        return os.path.join(root, top)
+
+    def assert_holds(self, root, names):
+        for name in names:
+            self.assertTrue(os.path.isfile(os.path.join(root, name)), name)
+
+    def run_installed(self, program):
+        work = self.path("work")
+        os.mkdir(work)
+        result = harness.run(harness.TYPICAL_ANSWERS, argument_zero=os.path.join(work, "tool"),
+                             cwd=work, binary=program)
+        self.assertEqual(result.status, 0, result.stdout)
+        self.assertEqual(result.stdout, harness.platform_text(harness.SUCCESS_OUTPUT))
+        self.assertEqual(sorted(os.listdir(work)), ["ssh", "wpa_supplicant.conf"])
+
+    def test_package_installs_a_working_program(self):
+        if GENERATOR not in EXTENSIONS or not CPACK_CONFIG:
+            self.skipTest("no package generator given")
+        package = self.make_package()
+        root = self.unpack(package)
+        if GENERATOR == "DEB":
+            fields = subprocess.run(["dpkg-deb", "-f", package, "Package", "Architecture"],
+                                    check=True, capture_output=True, text=True).stdout
+            self.assertIn("Package: tolvenix-setup", fields)
+            self.assertIn("Architecture: " + DEB_ARCHITECTURE, fields)
+            root = os.path.join(root, "usr")
+        program = "bin/tolvenix-setup.exe" if harness.ON_WINDOWS else "bin/tolvenix-setup"
+        documents = ["share/doc/tolvenix-setup/README.md", "share/doc/tolvenix-setup/LICENSE"]
+        manual = [] if harness.ON_WINDOWS else ["share/man/man1/tolvenix-setup.1"]
+        self.assert_holds(root, [program, *documents, *manual])
+        self.run_installed(os.path.join(root, program))
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
