@@ -2,6 +2,7 @@
 
 // The console texts as a user sees them, spelled out independently of the
 // program's own constants so that a change to either shows up.
+#include <cstddef>
 #include <string>
 
 namespace tolvenix::expected {
@@ -32,5 +33,30 @@ inline const std::string closing =
     "All done!\n"
     "Insert Tolvenix into your Raspberry Pi and power it on.\n"
     "You can SSH login with \"ssh pi@raspberrypi.local\" later.\n\n";
+
+// A text as it lies in a file written in text mode: Windows writes every
+// newline as CR LF.
+inline std::string as_text_file(const std::string& text) {
+#ifdef _WIN32
+    std::string converted;
+    for (const char character : text) {
+        if (character == '\n') {
+            converted.push_back('\r');
+        }
+        converted.push_back(character);
+    }
+    return converted;
+#else
+    return text;
+#endif
+}
+
+// Size of wpa_supplicant.conf for GB, HomeNet and a ten-character password:
+// 132 bytes plus the answers, and one more byte per line on Windows.
+#ifdef _WIN32
+inline constexpr std::size_t typical_config_size = 160;
+#else
+inline constexpr std::size_t typical_config_size = 151;
+#endif
 
 }  // namespace tolvenix::expected

@@ -45,6 +45,13 @@ std::string config_text(std::string_view country, std::string_view ssid,
            "}\n";
 }
 
+std::string in_quotes(std::string_view text) {
+    std::string result{"\""};
+    result.append(text);
+    result.push_back('"');
+    return result;
+}
+
 // ---------------------------------------------------------------- directory
 
 struct directory_case {
@@ -123,9 +130,9 @@ INSTANTIATE_TEST_SUITE_P(
         render_case{"RawKeyUnquoted", make_answers("GB", "net", hex_key),
                     config_text("GB", "net", hex_key)},
         render_case{"NonHexOf64Quoted", make_answers("GB", "net", almost_key),
-                    config_text("GB", "net", "\"" + almost_key + "\"")},
+                    config_text("GB", "net", in_quotes(almost_key))},
         render_case{"HexOf63Quoted", make_answers("GB", "net", hex_key.substr(1)),
-                    config_text("GB", "net", "\"" + hex_key.substr(1) + "\"")},
+                    config_text("GB", "net", in_quotes(hex_key.substr(1)))},
         render_case{"NulEndsTheAnswer", answers_with_nul_in_password(),
                     config_text("GB", "net", "\"pass\"")}),
     testing_support::case_name{});
@@ -154,7 +161,7 @@ TEST_F(Writers, WriteBothFilesWithProgressLines) {
     ASSERT_TRUE(write_ssh_marker(output_dir, out));
 
     EXPECT_EQ(out.str(), expected::config_progress + expected::ssh_progress);
-    EXPECT_EQ(read_file(config_path()), render_network_config(answers));
+    EXPECT_EQ(read_file(config_path()), expected::as_text_file(render_network_config(answers)));
     EXPECT_EQ(fs::file_size(ssh_path()), 0U);
     EXPECT_EQ(directory.entries(), (std::vector<std::string>{"ssh", "wpa_supplicant.conf"}));
 }
@@ -179,7 +186,7 @@ TEST_F(Writers, ReplaceEarlierFilesAndTruncateAForeignSsh) {
     ASSERT_TRUE(write_network_config(output_dir, answers, out));
     ASSERT_TRUE(write_ssh_marker(output_dir, out));
 
-    EXPECT_EQ(read_file(config_path()), render_network_config(answers));
+    EXPECT_EQ(read_file(config_path()), expected::as_text_file(render_network_config(answers)));
     EXPECT_EQ(fs::file_size(ssh_path()), 0U);
 }
 
@@ -220,7 +227,7 @@ TEST_F(Writers, PathLongerThan127CharactersWorks) {
     ASSERT_TRUE(write_network_config(deep_dir, answers, out));
     ASSERT_TRUE(write_ssh_marker(deep_dir, out));
 
-    EXPECT_EQ(read_file(deep / "wpa_supplicant.conf"), render_network_config(answers));
+    EXPECT_EQ(read_file(deep / "wpa_supplicant.conf"), expected::as_text_file(render_network_config(answers)));
     EXPECT_TRUE(fs::exists(deep / "ssh"));
 }
 
