@@ -16,7 +16,10 @@ from harness import (CONFIG_ERROR, CONFIG_PROGRESS, INPUT_ENDED, PROMPTS, BANNER
 
 TYPICAL_CONFIG = config_text(b"GB", b"HomeNet", b'"0123456789"')
 HEX_KEY = b"0123456789abcdefABCDEF0123456789abcdefABCDEF0123456789abcdef0123"
-LINUX_ONLY = "needs a chosen argument zero, file modes or Linux resource limits"
+ARGUMENT_ZERO_IS_WINDOWS_PATH = ("Windows: argument zero is a Windows path, which never names the "
+                                 "output directory, and files have no owner-only mode")
+NO_PROC_ON_WINDOWS = "Windows: /proc and absolute argument zero are Linux cases"
+NO_FSIZE_LIMIT_ON_WINDOWS = "Windows: RLIMIT_FSIZE is a Linux limit (Wine's server would inherit it)"
 
 
 class SuccessfulRuns(harness.TemporaryDirectoryTestCase):
@@ -85,7 +88,7 @@ class SuccessfulRuns(harness.TemporaryDirectoryTestCase):
         self.assertEqual(self.entries(), ["ssh", "wpa_supplicant.conf"])
 
 
-@unittest.skipIf(not harness.can_choose_argument_zero(), LINUX_ONLY)
+@unittest.skipIf(not harness.can_choose_argument_zero(), ARGUMENT_ZERO_IS_WINDOWS_PATH)
 class ArgumentZero(harness.TemporaryDirectoryTestCase):
     def test_absolute_path_chooses_the_directory(self):
         target = self.path("card", "boot")
@@ -185,7 +188,7 @@ class FailedRuns(harness.TemporaryDirectoryTestCase):
                 self.assertTrue(completed.stdout.endswith(platform_text(INPUT_ENDED)))
                 self.assertEqual(self.entries(), [])
 
-    @unittest.skipIf(harness.ON_WINDOWS, LINUX_ONLY)
+    @unittest.skipIf(harness.ON_WINDOWS, NO_PROC_ON_WINDOWS)
     def test_directory_where_nothing_can_be_created_ends_with_status_1(self):
         result = harness.run(TYPICAL_ANSWERS, argument_zero="/proc/tolvenix-setup",
                              cwd=self.directory)
@@ -194,7 +197,7 @@ class FailedRuns(harness.TemporaryDirectoryTestCase):
         self.assertTrue(result.stdout.endswith(CONFIG_PROGRESS + CONFIG_ERROR))
         self.assertEqual(self.entries(), [])
 
-    @unittest.skipIf(harness.ON_WINDOWS, LINUX_ONLY)
+    @unittest.skipIf(harness.ON_WINDOWS, NO_PROC_ON_WINDOWS)
     def test_missing_directory_ends_with_status_1(self):
         result = harness.run(TYPICAL_ANSWERS, argument_zero=self.path("missing", "tool"),
                              cwd=self.directory)
@@ -210,7 +213,7 @@ def limit_file_size(limit):
     return apply
 
 
-@unittest.skipIf(harness.ON_WINDOWS, LINUX_ONLY)
+@unittest.skipIf(harness.ON_WINDOWS, NO_FSIZE_LIMIT_ON_WINDOWS)
 class FullDisk(harness.TemporaryDirectoryTestCase):
     """A file-size limit makes every write past it fail, as a full disk does."""
 
@@ -279,7 +282,8 @@ class PipeDialogue(harness.TemporaryDirectoryTestCase):
         process.stdout.close()
 
 
-@unittest.skipIf(harness.ON_WINDOWS or harness.EMULATOR, "measures the native process")
+@unittest.skipIf(harness.ON_WINDOWS or harness.EMULATOR,
+                 "measures the memory of the native process, not of an emulator")
 class HugeAnswerLine(harness.TemporaryDirectoryTestCase):
     def test_fifty_megabyte_line_is_discarded_in_little_memory(self):
         with open(self.path("answers"), "wb") as answers:

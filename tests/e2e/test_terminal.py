@@ -14,7 +14,7 @@ except ImportError:  # pragma: no cover - reported as a failure below
 PROMPT_WAIT = 10
 
 
-@unittest.skipIf(harness.ON_WINDOWS, "a pseudo-terminal needs a POSIX program")
+@unittest.skipIf(harness.ON_WINDOWS, "Windows: a pseudo-terminal drives POSIX programs; Wine's console is not one")
 class TerminalDialogue(harness.TemporaryDirectoryTestCase):
     def setUp(self):
         super().setUp()
