@@ -15,7 +15,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr std::string_view config_error_message = "Error: can not create \"wpa_supplicant.conf\" file.";
+constexpr std::string_view config_error_message =
+    "Error: can not create \"wpa_supplicant.conf\" file.";
 constexpr std::string_view ssh_error_message = "Error: can not create empty \"ssh\" file.";
 
 // A 64-digit hexadecimal password is a raw pre-shared key, which the daemon
@@ -44,10 +45,12 @@ std::string psk_value(std::string_view password) {
 // the place of the old one. Random, so that two runs in one directory, or a
 // leftover from a run that was killed, do not meet.
 std::string temporary_name_for(const std::string& target_path) {
+    constexpr unsigned bits_per_draw = 32;
+    constexpr int suffix_length = 8;
     std::uint64_t noise = 0;
     try {
         std::random_device device;
-        noise = (std::uint64_t{device()} << 32U) ^ device();
+        noise = (std::uint64_t{device()} << bits_per_draw) ^ device();
     } catch (const std::exception&) {
         // No entropy source: the clock still differs between runs.
     }
@@ -55,7 +58,7 @@ std::string temporary_name_for(const std::string& target_path) {
         std::chrono::high_resolution_clock::now().time_since_epoch().count());
     constexpr std::string_view digits = "0123456789abcdefghijklmnopqrstuvwxyz";
     std::string name = target_path + ".";
-    for (int position = 0; position < 8; ++position) {
+    for (int position = 0; position < suffix_length; ++position) {
         name.push_back(digits[noise % digits.size()]);
         noise /= digits.size();
     }
@@ -85,8 +88,8 @@ bool open_private_file(const std::string& path, std::ofstream& file) {
         return false;
     }
     std::error_code ignored;
-    fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write,
-                    fs::perm_options::replace, ignored);
+    fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::replace,
+                    ignored);
     return true;
 }
 
@@ -100,9 +103,9 @@ bool write_and_close(std::ofstream& file, std::string_view text) {
     return written && !file.fail();
 }
 
-bool replace_file(const std::string& from, const std::string& to) {
+bool replace_file(const std::string& source, const std::string& target) {
     std::error_code error;
-    fs::rename(from, to, error);
+    fs::rename(source, target, error);
     return !error;
 }
 
@@ -167,8 +170,8 @@ std::string render_network_config(const wifi_answers& answers) {
     return text;
 }
 
-bool write_network_config(const std::optional<std::string>& output_dir,
-                          const wifi_answers& answers, std::ostream& out) {
+bool write_network_config(const std::optional<std::string>& output_dir, const wifi_answers& answers,
+                          std::ostream& out) {
     out << "\n...generating wpa_supplicant.conf file...\n" << std::flush;
     const std::string path = compose_output_path(output_dir, network_config_name);
     if (!write_file_atomically(path, render_network_config(answers))) {

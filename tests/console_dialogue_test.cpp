@@ -62,8 +62,7 @@ INSTANTIATE_TEST_SUITE_P(
         dialogue_case{"CarriageReturnsAreBlank", "GB\r\nnet\r\npw\r\n", "GB", "net", "pw"},
         dialogue_case{"HighBytesKept", "GB\ncaf\xc3\xa9\n\xff\x80pw\n", "GB", "caf\xc3\xa9",
                       "\xff\x80pw"},
-        dialogue_case{"QuotesAndBackslashesKept", "GB\na\"b\\c\np#$&'\n", "GB", "a\"b\\c",
-                      "p#$&'"},
+        dialogue_case{"QuotesAndBackslashesKept", "GB\na\"b\\c\np#$&'\n", "GB", "a\"b\\c", "p#$&'"},
         dialogue_case{"NulEndsAnswer", "GB\nHome\0Net\npass\0word\n"s, "GB", "Home", "pass"},
         dialogue_case{"LastAnswerWithoutNewline", "GB\nnet\npw", "GB", "net", "pw"}),
     testing_support::case_name{});
@@ -87,15 +86,15 @@ TEST_P(InputEnds, ReportsTheMissingAnswerAfterTheLastPrompt) {
 
 INSTANTIATE_TEST_SUITE_P(
     BeforeAllAnswers, InputEnds,
-    testing::Values(
-        ended_case{"Empty", "", expected::country_prompt},
-        ended_case{"OnlyBlankLines", "\n \n\t\n", expected::country_prompt},
-        ended_case{"AfterCountryWithoutNewline", "GB",
-                   expected::country_prompt + expected::ssid_prompt},
-        ended_case{"AfterCountry", "GB\n", expected::country_prompt + expected::ssid_prompt},
-        ended_case{"AfterSsid", "GB\nnet\n  \n", expected::all_prompts},
-        ended_case{"CountryLineWithManyWords", "GB a b c d", 
-                   expected::country_prompt + expected::ssid_prompt}),
+    testing::Values(ended_case{"Empty", "", expected::country_prompt},
+                    ended_case{"OnlyBlankLines", "\n \n\t\n", expected::country_prompt},
+                    ended_case{"AfterCountryWithoutNewline", "GB",
+                               expected::country_prompt + expected::ssid_prompt},
+                    ended_case{"AfterCountry", "GB\n",
+                               expected::country_prompt + expected::ssid_prompt},
+                    ended_case{"AfterSsid", "GB\nnet\n  \n", expected::all_prompts},
+                    ended_case{"CountryLineWithManyWords", "GB a b c d",
+                               expected::country_prompt + expected::ssid_prompt}),
     testing_support::case_name{});
 
 TEST(ReadToken, NeverWritesPastItsField) {

@@ -83,8 +83,8 @@ INSTANTIATE_TEST_SUITE_P(
         directory_case{"BareName", "tool", std::nullopt, "wpa_supplicant.conf", "ssh"},
         directory_case{"DotRelative", "./tool", std::nullopt, "wpa_supplicant.conf", "ssh"},
         directory_case{"Relative", "bin/tool", std::nullopt, "wpa_supplicant.conf", "ssh"},
-        directory_case{"WindowsDrive", "C:\\card\\tool.exe", std::nullopt,
-                       "wpa_supplicant.conf", "ssh"},
+        directory_case{"WindowsDrive", "C:\\card\\tool.exe", std::nullopt, "wpa_supplicant.conf",
+                       "ssh"},
         directory_case{"Root", "/tool", "", "/wpa_supplicant.conf", "/ssh"},
         directory_case{"CutAtLastSlash", "/a/b/tool", "/a/b", "/a/b/wpa_supplicant.conf",
                        "/a/b/ssh"},
@@ -120,21 +120,21 @@ wifi_answers answers_with_nul_in_password() {
 
 INSTANTIATE_TEST_SUITE_P(
     Answers, RenderNetworkConfig,
-    testing::Values(
-        render_case{"Typical", make_answers("GB", "HomeNet", "secret1234"),
-                    config_text("GB", "HomeNet", "\"secret1234\"")},
-        render_case{"OneCharacterCountry", make_answers("G", "net", "pw"),
-                    config_text("G", "net", "\"pw\"")},
-        render_case{"QuotesAndBackslashesAsTyped", make_answers("gb", "a\"b\\c", "p\"#\\$"),
-                    config_text("gb", "a\"b\\c", "\"p\"#\\$\"")},
-        render_case{"RawKeyUnquoted", make_answers("GB", "net", hex_key),
-                    config_text("GB", "net", hex_key)},
-        render_case{"NonHexOf64Quoted", make_answers("GB", "net", almost_key),
-                    config_text("GB", "net", in_quotes(almost_key))},
-        render_case{"HexOf63Quoted", make_answers("GB", "net", hex_key.substr(1)),
-                    config_text("GB", "net", in_quotes(hex_key.substr(1)))},
-        render_case{"NulEndsTheAnswer", answers_with_nul_in_password(),
-                    config_text("GB", "net", "\"pass\"")}),
+    testing::Values(render_case{"Typical", make_answers("GB", "HomeNet", "secret1234"),
+                                config_text("GB", "HomeNet", "\"secret1234\"")},
+                    render_case{"OneCharacterCountry", make_answers("G", "net", "pw"),
+                                config_text("G", "net", "\"pw\"")},
+                    render_case{"QuotesAndBackslashesAsTyped",
+                                make_answers("gb", "a\"b\\c", "p\"#\\$"),
+                                config_text("gb", "a\"b\\c", "\"p\"#\\$\"")},
+                    render_case{"RawKeyUnquoted", make_answers("GB", "net", hex_key),
+                                config_text("GB", "net", hex_key)},
+                    render_case{"NonHexOf64Quoted", make_answers("GB", "net", almost_key),
+                                config_text("GB", "net", in_quotes(almost_key))},
+                    render_case{"HexOf63Quoted", make_answers("GB", "net", hex_key.substr(1)),
+                                config_text("GB", "net", in_quotes(hex_key.substr(1)))},
+                    render_case{"NulEndsTheAnswer", answers_with_nul_in_password(),
+                                config_text("GB", "net", "\"pass\"")}),
     testing_support::case_name{});
 
 TEST(RenderNetworkConfig, SizeIs132BytesPlusTheAnswers) {
@@ -227,7 +227,8 @@ TEST_F(Writers, PathLongerThan127CharactersWorks) {
     ASSERT_TRUE(write_network_config(deep_dir, answers, out));
     ASSERT_TRUE(write_ssh_marker(deep_dir, out));
 
-    EXPECT_EQ(read_file(deep / "wpa_supplicant.conf"), expected::as_text_file(render_network_config(answers)));
+    EXPECT_EQ(read_file(deep / "wpa_supplicant.conf"),
+              expected::as_text_file(render_network_config(answers)));
     EXPECT_TRUE(fs::exists(deep / "ssh"));
 }
 

@@ -52,7 +52,8 @@ TEST_F(SetupRun, SuccessPrintsEverythingInOrderAndWritesBothFiles) {
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(result.output, expected::banner + expected::all_prompts + expected::config_progress +
                                  expected::ssh_progress + expected::closing);
-    EXPECT_EQ(read_file(directory.path() / "wpa_supplicant.conf").size(), expected::typical_config_size);
+    EXPECT_EQ(read_file(directory.path() / "wpa_supplicant.conf").size(),
+              expected::typical_config_size);
     EXPECT_EQ(fs::file_size(directory.path() / "ssh"), 0U);
 }
 
@@ -75,7 +76,8 @@ TEST_F(SetupRun, SshFailureEndsWithStatusTwoAndKeepsTheConfig) {
     EXPECT_EQ(result.status, 2);
     EXPECT_EQ(result.output, expected::banner + expected::all_prompts + expected::config_progress +
                                  expected::ssh_progress + expected::ssh_error);
-    EXPECT_EQ(read_file(directory.path() / "wpa_supplicant.conf").size(), expected::typical_config_size);
+    EXPECT_EQ(read_file(directory.path() / "wpa_supplicant.conf").size(),
+              expected::typical_config_size);
 }
 
 TEST_F(SetupRun, EndOfInputEndsWithStatusThreeAndNoFile) {

@@ -22,6 +22,7 @@ PLATFORM = os.environ.get("TOLVENIX_PLATFORM", "linux")
 ON_WINDOWS = PLATFORM == "windows"
 # Windows writes every newline as CR LF, to the console and to text files.
 NEWLINE = b"\r\n" if ON_WINDOWS else b"\n"
+SANITIZED = os.environ.get("TOLVENIX_SANITIZED", "OFF").upper() in ("ON", "1", "TRUE")
 RUN_TIMEOUT = float(os.environ.get("TOLVENIX_TIMEOUT", "60"))
 
 BANNER = (

@@ -1,0 +1,138 @@
+// Feeds arbitrary bytes to the dialogue as standard input, renders the
+// configuration from the answers it read, and checks both against a small,
+// independent model of the token and line rules.
+#include "console_dialogue.h"
+#include "output_files.h"
+#include "wifi_answers.h"
+
+#include <algorithm>
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+using tolvenix::wifi_answers;
+
+void require(bool condition, const char* what) {
+    if (!condition) {
+        std::fprintf(stderr, "fuzz check failed: %s\n", what);
+        std::abort();
+    }
+}
+
+bool is_white(char character) {
+    return std::string_view{" \t\n\v\f\r"}.find(character) != std::string_view::npos;
+}
+
+// The answers as the rules define them: skip white space, take up to
+// `width` non-white bytes, drop the rest of the line. An answer stops at a
+// NUL, as a C string does. None when the input ends first.
+struct model_answers {
+    std::array<std::optional<std::string>, 3> answers;
+};
+
+model_answers model(std::string_view input) {
+    constexpr std::array<std::size_t, 3> widths{tolvenix::country_width, tolvenix::ssid_width,
+                                                tolvenix::password_width};
+    model_answers result;
+    std::size_t position = 0;
+    for (std::size_t question = 0; question < widths.size(); ++question) {
+        while (position < input.size() && is_white(input[position])) {
+            ++position;
+        }
+        if (position == input.size()) {
+            break;
+        }
+        std::string token;
+        while (position < input.size() && token.size() < widths[question] &&
+               !is_white(input[position])) {
+            token.push_back(input[position++]);
+        }
+        const auto newline = input.find('\n', position);
+        position = newline == std::string_view::npos ? input.size() : newline + 1;
+        result.answers[question] = token.substr(0, token.find('\0'));
+    }
+    return result;
+}
+
+template <std::size_t capacity>
+void check_field(const std::array<char, capacity>& field,
+                 const std::optional<std::string>& expected, const char* name) {
+    const auto text = tolvenix::answer_text(field);
+    require(text.size() < capacity, name);
+    require(std::none_of(text.begin(), text.end(), is_white), "white space inside a field");
+    if (expected) {
+        require(text == *expected, name);
+    }
+}
+
+bool is_raw_key(std::string_view password) {
+    return password.size() == 64 && std::all_of(password.begin(), password.end(), [](char c) {
+               return std::string_view{"0123456789abcdefABCDEF"}.find(c) != std::string_view::npos;
+           });
+}
+
+std::vector<std::string> split_lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const auto end = text.find('\n', start);
+        require(end != std::string::npos, "the file does not end in a newline");
+        lines.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return lines;
+}
+
+void check_rendering(const wifi_answers& answers) {
+    const auto country = tolvenix::answer_text(answers.country);
+    const auto ssid = tolvenix::answer_text(answers.ssid);
+    const auto password = tolvenix::answer_text(answers.password);
+    const std::string text = tolvenix::render_network_config(answers);
+    require(text.find('\0') == std::string::npos, "NUL byte in the file");
+
+    const auto lines = split_lines(text);
+    require(lines.size() == 9, "the file does not have nine lines");
+    const std::string psk =
+        is_raw_key(password) ? std::string{password} : "\"" + std::string{password} + "\"";
+    const std::array<std::string, 9> expected{
+        "country=" + std::string{country},
+        "ctrl_interface=DIR=/var/run/wpa_supplicant GROUP=netdev",
+        "update_config=1",
+        "",
+        "network={",
+        "  ssid=\"" + std::string{ssid} + "\"",
+        "  psk=" + psk,
+        "  key_mgmt=WPA-PSK",
+        "}"};
+    for (std::size_t line = 0; line < expected.size(); ++line) {
+        require(lines[line] == expected[line], "a line differs from the template");
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string input(reinterpret_cast<const char*>(data), size);
+    std::istringstream in{input};
+    std::ostringstream out;
+    wifi_answers answers;
+
+    const bool complete = tolvenix::ask_answers(in, out, answers);
+
+    const auto expected = model(input);
+    require(complete == expected.answers[2].has_value(), "complete input reported as ended");
+    check_field(answers.country, expected.answers[0], "country differs from the rules");
+    check_field(answers.ssid, expected.answers[1], "ssid differs from the rules");
+    check_field(answers.password, expected.answers[2], "password differs from the rules");
+    check_rendering(answers);
+    return 0;
+}
