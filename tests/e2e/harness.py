@@ -10,10 +10,8 @@ The program under test comes from the environment the test runner sets:
 import os
 import shlex
 import shutil
-import signal
 import subprocess
 import tempfile
-import time
 import unittest
 
 BINARY = os.environ.get("TOLVENIX_BINARY", "")
@@ -99,19 +97,14 @@ def command(argument_zero=None, extra_arguments=(), binary=None):
     return [argument_zero, *extra_arguments], binary
 
 
-def can_choose_argument_zero():
-    return not ON_WINDOWS
-
-
 def run(stdin_bytes, argument_zero=None, cwd=None, extra_arguments=(), preexec_fn=None,
-        stdin_file=None, binary=None):
+        binary=None):
     """Runs the program to its end with the given standard input."""
     args, executable = command(argument_zero, extra_arguments, binary)
     completed = subprocess.run(
         args,
         executable=executable,
-        input=None if stdin_file else stdin_bytes,
-        stdin=stdin_file,
+        input=stdin_bytes,
         capture_output=True,
         cwd=cwd,
         timeout=RUN_TIMEOUT,

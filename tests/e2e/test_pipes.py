@@ -88,7 +88,7 @@ class SuccessfulRuns(harness.TemporaryDirectoryTestCase):
         self.assertEqual(self.entries(), ["ssh", "wpa_supplicant.conf"])
 
 
-@unittest.skipIf(not harness.can_choose_argument_zero(), ARGUMENT_ZERO_IS_WINDOWS_PATH)
+@unittest.skipIf(harness.ON_WINDOWS, ARGUMENT_ZERO_IS_WINDOWS_PATH)
 class ArgumentZero(harness.TemporaryDirectoryTestCase):
     def test_absolute_path_chooses_the_directory(self):
         target = self.path("card", "boot")
