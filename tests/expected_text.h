@@ -7,14 +7,19 @@
 
 namespace tolvenix::expected {
 
+// clang-format off
 inline const std::string banner =
-    std::string(70, '=') + "\n" + "|" + std::string(68, ' ') + "|\n" + "|" + std::string(25, ' ') +
-    "Virevidi Rozazu" + std::string(28, ' ') + "|\n" + "|" + std::string(68, ' ') + "|\n" + "|" +
-    std::string(14, ' ') + "< Version 1.00 >" + std::string(5, ' ') + "by Dravelmontics" +
-    std::string(17, ' ') + "|\n" + "|" + std::string(68, ' ') + "|\n" + std::string(70, '=') +
-    "\n" +
+    std::string(70, '=') + "\n" +
+    "|" + std::string(68, ' ') + "|\n" +
+    "|" + std::string(25, ' ') + "Virevidi Rozazu" + std::string(28, ' ') + "|\n" +
+    "|" + std::string(68, ' ') + "|\n" +
+    "|" + std::string(14, ' ') + "< Version 1.00 >" + std::string(5, ' ') + "by Dravelmontics" +
+        std::string(17, ' ') + "|\n" +
+    "|" + std::string(68, ' ') + "|\n" +
+    std::string(70, '=') + "\n" +
     "This program will configure Tolvenix with your WiFi parameters.\n\n"
     "Please enter the required information below:\n";
+// clang-format on
 
 inline const std::string country_prompt = "Enter your 2-letter country code: ";
 inline const std::string ssid_prompt = "Enter your WiFi SSID: ";
