@@ -1,9 +1,18 @@
 # Installation into the GNUInstallDirs places, and the packages made from it:
-# a .zip for Windows, a .tar.gz and a .deb for Linux.
-install(TARGETS tolvenix-setup RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(FILES README.md LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# a .zip for Windows, a .tar.gz and a .deb for Linux. Three components:
+#   portable   the program meant to be copied onto the card (.zip, .tar.gz)
+#   system     the program installed into /usr/bin (.deb), which always
+#              writes into the working directory
+#   documents  README, licence and manual page (every package)
+install(TARGETS tolvenix-setup RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT portable)
 if(NOT WIN32)
-  install(FILES man/tolvenix-setup.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  install(TARGETS tolvenix-setup-system RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
+          COMPONENT system)
+endif()
+install(FILES README.md LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT documents)
+if(NOT WIN32)
+  install(FILES man/tolvenix-setup.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1
+          COMPONENT documents)
 endif()
 
 if(WIN32)
@@ -24,6 +33,12 @@ set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_RESOURCE_FILE_README ${PROJECT_SOURCE_DIR}/README.md)
 set(CPACK_PACKAGE_FILE_NAME ${PROJECT_NAME}-${PROJECT_VERSION}-${tolvenix_package_platform})
 set(CPACK_STRIP_FILES ON)
+# One package per generator, holding the components that generator's users
+# need (chosen per generator in PackageComponents.cmake).
+set(CPACK_ARCHIVE_COMPONENT_INSTALL ON)
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
+set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/PackageComponents.cmake)
 
 if(WIN32)
   set(CPACK_GENERATOR ZIP)

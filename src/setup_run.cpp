@@ -25,9 +25,12 @@ int exit_status(setup_status status) {
 
 }  // namespace
 
-int run_setup(int argc, const char* const argv[], std::istream& in, std::ostream& out) {
+int run_setup(int argc, const char* const argv[], std::istream& in, std::ostream& out,
+              output_location location) {
     const char* const argument_zero = argc > 0 ? argv[0] : nullptr;
-    const auto output_dir = resolve_output_dir(argument_zero);
+    const auto output_dir = location == output_location::beside_program
+                                ? resolve_output_dir(argument_zero)
+                                : std::nullopt;
 
     print_banner(out);
     wifi_answers answers;

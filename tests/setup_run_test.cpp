@@ -88,6 +88,19 @@ TEST_F(SetupRun, EndOfInputEndsWithStatusThreeAndNoFile) {
     EXPECT_TRUE(directory.entries().empty());
 }
 
+TEST_F(SetupRun, InstalledAmongSystemProgramsAnAbsolutePathStillMeansTheWorkingDirectory) {
+    const auto elsewhere = directory.path() / "bin";
+    fs::create_directory(elsewhere);
+    const std::string installed = (elsewhere / "tolvenix-setup").string();
+    const char* const arguments[] = {installed.c_str(), nullptr};
+    std::istringstream in{typical_answers};
+    std::ostringstream out;
+
+    EXPECT_EQ(run_setup(1, arguments, in, out, output_location::working_directory), 0);
+    EXPECT_EQ(directory.entries(), (std::vector<std::string>{"bin", "ssh", "wpa_supplicant.conf"}));
+    EXPECT_TRUE(fs::is_empty(elsewhere));
+}
+
 TEST_F(SetupRun, WithoutArgumentsUsesTheWorkingDirectory) {
     std::istringstream in{typical_answers};
     std::ostringstream out;

@@ -47,13 +47,25 @@ class Package(harness.TemporaryDirectoryTestCase):
             self.assertTrue(os.path.isfile(os.path.join(root, name)), name)
 
     def run_installed(self, program):
+        """Starts the installed program by its absolute path from another
+        working directory. The .tar.gz's program writes beside itself, as a
+        copy on the card must; the .deb's, installed among the system's
+        programs, writes into the working directory; on Windows the start
+        path never chooses the directory."""
         work = self.path("work")
         os.mkdir(work)
-        result = harness.run(harness.TYPICAL_ANSWERS, argument_zero=os.path.join(work, "tool"),
-                             cwd=work, binary=program)
+        result = harness.run(harness.TYPICAL_ANSWERS, argument_zero=program, cwd=work,
+                             binary=program)
         self.assertEqual(result.status, 0, result.stdout)
         self.assertEqual(result.stdout, harness.platform_text(harness.SUCCESS_OUTPUT))
-        self.assertEqual(sorted(os.listdir(work)), ["ssh", "wpa_supplicant.conf"])
+        written = ["ssh", "wpa_supplicant.conf"]
+        beside_program = GENERATOR == "TGZ"
+        program_directory = os.path.dirname(program)
+        self.assertEqual(sorted(os.listdir(program_directory if beside_program else work)),
+                         sorted(written + [os.path.basename(program)]) if beside_program
+                         else written)
+        if not beside_program:
+            self.assertEqual(os.listdir(program_directory), [os.path.basename(program)])
 
     def test_package_installs_a_working_program(self):
         if GENERATOR not in EXTENSIONS or not CPACK_CONFIG:

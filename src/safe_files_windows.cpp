@@ -1,0 +1,150 @@
+// The Windows half of safe file writing: CreateFileW with no sharing,
+// WriteFile to the end, FlushFileBuffers and a write-through MoveFileExW.
+#include "safe_files.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstdint>
+#include <limits>
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+namespace tolvenix {
+
+namespace {
+
+constexpr std::uint64_t temporary_name_attempts = 16;
+
+// Paths arrive as the C runtime hands them over: in the ANSI code page.
+std::wstring wide_path(const std::string& path) {
+    if (path.empty()) {
+        return {};
+    }
+    const int length =
+        MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(length), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), wide.data(), length);
+    return wide;
+}
+
+// A Windows text file ends its lines in CR LF.
+std::string with_windows_line_ends(std::string_view text) {
+    std::string converted;
+    converted.reserve(text.size() + text.size() / 8);
+    for (const char character : text) {
+        if (character == '\n') {
+            converted.push_back('\r');
+        }
+        converted.push_back(character);
+    }
+    return converted;
+}
+
+// While a file holding the password exists under a temporary name, a
+// console interrupt (Ctrl-C, Ctrl-Break, closing the window) waits in its
+// handler thread until that file is renamed or removed, then takes its
+// usual effect: the handler returns FALSE and the default ends the process.
+std::atomic<bool> temporary_file_exists{false};  // NOLINT: read by the console's handler thread
+
+BOOL WINAPI wait_for_temporary_file(DWORD /*event*/) {
+    while (temporary_file_exists.load()) {
+        Sleep(1);
+    }
+    return FALSE;
+}
+
+class held_interrupts {
+public:
+    held_interrupts() {
+        temporary_file_exists.store(true);
+        SetConsoleCtrlHandler(wait_for_temporary_file, TRUE);
+    }
+    held_interrupts(const held_interrupts&) = delete;
+    held_interrupts& operator=(const held_interrupts&) = delete;
+    held_interrupts(held_interrupts&&) = delete;
+    held_interrupts& operator=(held_interrupts&&) = delete;
+    ~held_interrupts() {
+        temporary_file_exists.store(false);
+        SetConsoleCtrlHandler(wait_for_temporary_file, FALSE);
+    }
+};
+
+// A new file that nobody else may open while it is being written.
+HANDLE create_unshared_file(const std::wstring& path) {
+    return CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                       nullptr);
+}
+
+HANDLE create_temporary_beside(const std::string& target_path, std::wstring& temporary_path) {
+    for (std::uint64_t attempt = 0; attempt < temporary_name_attempts; ++attempt) {
+        temporary_path = wide_path(temporary_name_for(target_path, attempt));
+        const HANDLE file = create_unshared_file(temporary_path);
+        if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS) {
+            return file;
+        }
+    }
+    return INVALID_HANDLE_VALUE;
+}
+
+bool write_all(HANDLE file, std::string_view text) {
+    constexpr std::size_t largest_write = std::numeric_limits<DWORD>::max();
+    while (!text.empty()) {
+        DWORD written = 0;
+        const auto wanted = static_cast<DWORD>(std::min(text.size(), largest_write));
+        if (!WriteFile(file, text.data(), wanted, &written, nullptr) || written == 0) {
+            return false;
+        }
+        text.remove_prefix(written);
+    }
+    return true;
+}
+
+bool flush_and_close(HANDLE file) {
+    const bool flushed = FlushFileBuffers(file) != FALSE;
+    const bool closed = CloseHandle(file) != FALSE;
+    return flushed && closed;
+}
+
+}  // namespace
+
+bool replace_file_safely(const std::string& target_path, std::string_view text) {
+    const held_interrupts held;
+    std::wstring temporary_path;
+    const HANDLE file = create_temporary_beside(target_path, temporary_path);
+    if (file == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    const bool written = write_all(file, with_windows_line_ends(text));
+    if (flush_and_close(file) && written &&
+        MoveFileExW(temporary_path.c_str(), wide_path(target_path).c_str(),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE) {
+        return true;
+    }
+    DeleteFileW(temporary_path.c_str());
+    return false;
+}
+
+bool create_empty_regular_file(const std::string& path) {
+    // The link itself is opened, never what it points to, so that a link
+    // can be refused below instead of emptying its target.
+    const HANDLE file = CreateFileW(wide_path(path).c_str(), GENERIC_WRITE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_ALWAYS, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    BY_HANDLE_FILE_INFORMATION information{};
+    const bool regular = GetFileType(file) == FILE_TYPE_DISK &&
+                         GetFileInformationByHandle(file, &information) &&
+                         (information.dwFileAttributes &
+                          (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0;
+    // The handle is at the start of the file, so this empties it.
+    const bool emptied = regular && SetEndOfFile(file) && FlushFileBuffers(file);
+    const bool closed = CloseHandle(file) != FALSE;
+    return emptied && closed;
+}
+
+}  // namespace tolvenix

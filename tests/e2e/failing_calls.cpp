@@ -1,0 +1,78 @@
+// Preloaded into the program (LD_PRELOAD) to make one system call fail the
+// way a full, failing or removed card makes it fail. TOLVENIX_FAIL_CALL names
+// the call: "write" or "close" (on regular files only, so that the console
+// keeps working), "fsync" or "rename". Every other call, and every call when
+// the variable is unset, goes to the C library.
+//
+// The C library's headers are left out on purpose: their declarations of
+// these functions differ in exception specification from the plain ones
+// defined here.
+#include <cerrno>
+#include <cstddef>
+#include <cstdlib>
+#include <cstring>
+
+#include <dlfcn.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+
+namespace {
+
+bool failing(const char* call) {
+    const char* const chosen = std::getenv("TOLVENIX_FAIL_CALL");
+    return chosen != nullptr && std::strcmp(chosen, call) == 0;
+}
+
+bool is_regular_file(int descriptor) {
+    struct stat status {};
+    return fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode);
+}
+
+template <typename function>
+function* next_definition(const char* name) {
+    return reinterpret_cast<function*>(dlsym(RTLD_NEXT, name));
+}
+
+}  // namespace
+
+extern "C" {
+
+ssize_t write(int descriptor, const void* bytes, std::size_t count) {
+    if (failing("write") && is_regular_file(descriptor)) {
+        errno = ENOSPC;
+        return -1;
+    }
+    static auto* const real = next_definition<ssize_t(int, const void*, std::size_t)>("write");
+    return real(descriptor, bytes, count);
+}
+
+int fsync(int descriptor) {
+    if (failing("fsync")) {
+        errno = EIO;
+        return -1;
+    }
+    static auto* const real = next_definition<int(int)>("fsync");
+    return real(descriptor);
+}
+
+int close(int descriptor) {
+    static auto* const real = next_definition<int(int)>("close");
+    const bool fail = failing("close") && is_regular_file(descriptor);
+    const int result = real(descriptor);
+    if (fail) {
+        errno = EIO;
+        return -1;
+    }
+    return result;
+}
+
+int rename(const char* from, const char* to) {
+    if (failing("rename")) {
+        errno = EIO;
+        return -1;
+    }
+    static auto* const real = next_definition<int(const char*, const char*)>("rename");
+    return real(from, to);
+}
+
+}  // extern "C"

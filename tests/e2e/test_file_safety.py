@@ -1,0 +1,176 @@
+"""The written files against what others on the machine, and the machine
+itself, can do: another user watching the directory, links and FIFOs under
+the files' names, and system calls that fail."""
+
+import ctypes
+import json
+import os
+import stat
+import subprocess
+import sys
+import time
+import unittest
+
+import harness
+from harness import CONFIG_ERROR, TYPICAL_ANSWERS, config_text
+
+TYPICAL_CONFIG = config_text(b"GB", b"HomeNet", b'"0123456789"')
+FAILING_CALLS = os.environ.get("TOLVENIX_FAILING_CALLS", "")
+NOBODY = 65534
+POSIX_ONLY = "Windows: links, FIFOs, file modes and other users are POSIX cases here"
+
+# Runs as another user: watches the directory with inotify and opens every
+# file the moment it is created, for reading and for writing. Reports, when
+# its standard input closes, how many files it saw created and the names it
+# got a descriptor for.
+WATCHER = r"""
+import ctypes, json, os, select, struct, sys
+libc = ctypes.CDLL(None, use_errno=True)
+IN_CREATE, IN_MOVED_TO = 0x100, 0x80
+watch = libc.inotify_init1(os.O_NONBLOCK)
+if watch < 0 or libc.inotify_add_watch(watch, sys.argv[1].encode(), IN_CREATE | IN_MOVED_TO) < 0:
+    sys.exit("inotify: errno %d" % ctypes.get_errno())
+print("watching", flush=True)
+created, opened = 0, set()
+while True:
+    ready, _, _ = select.select([watch, 0], [], [])
+    if watch in ready:
+        try:
+            events = os.read(watch, 65536)
+        except BlockingIOError:
+            continue
+        offset = 0
+        while offset < len(events):
+            _, mask, _, length = struct.unpack_from("iIII", events, offset)
+            name = events[offset + 16:offset + 16 + length].rstrip(b"\0").decode()
+            offset += 16 + length
+            created += bool(mask & IN_CREATE)
+            for flags in (os.O_RDONLY, os.O_WRONLY):
+                try:
+                    os.close(os.open(os.path.join(sys.argv[1], name), flags | os.O_NONBLOCK))
+                    opened.add(name)
+                except OSError:
+                    pass
+    if 0 in ready and not os.read(0, 1):
+        break
+print(json.dumps({"created": created, "opened": sorted(opened)}))
+"""
+
+
+def as_nobody():
+    os.setgroups([])
+    os.setgid(NOBODY)
+    os.setuid(NOBODY)
+
+
+@unittest.skipIf(harness.ON_WINDOWS, POSIX_ONLY)
+class AnotherUserWatching(harness.TemporaryDirectoryTestCase):
+    RUNS = 50
+
+    def watch_runs(self, umask):
+        """Runs the program RUNS times in a fresh directory while another
+        user watches it; returns the watcher's report."""
+        os.chmod(self.directory, 0o755)
+        work = self.path(f"umask-{umask:03o}")
+        os.mkdir(work)
+        os.chmod(work, 0o755)
+        watcher = subprocess.Popen(["/usr/bin/python3", "-c", WATCHER, work],
+                                   stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                   preexec_fn=as_nobody)
+        self.addCleanup(watcher.kill)
+        self.assertEqual(watcher.stdout.readline(), b"watching\n")
+        for _ in range(self.RUNS):
+            result = harness.run(TYPICAL_ANSWERS, argument_zero=os.path.join(work, "tool"),
+                                 preexec_fn=lambda: os.umask(umask))
+            self.assertEqual(result.status, 0, result.stdout)
+        time.sleep(0.2)  # the watcher's last events
+        report, _ = watcher.communicate(timeout=harness.RUN_TIMEOUT)
+        return json.loads(report)
+
+    def test_the_password_file_is_never_open_to_anyone_else(self):
+        if os.geteuid() != 0:
+            self.skipTest("needs root, to watch as another user (nobody)")
+        for umask in (0o022, 0o000):
+            with self.subTest(umask=oct(umask)):
+                report = self.watch_runs(umask)
+                print(f"umask {umask:03o}: {report['created']} files created, opened: "
+                      f"{report['opened']}", file=sys.stderr)
+                # Each run creates a temporary and, the first time, ssh; the
+                # watcher saw them, and could open the ordinary ssh file.
+                self.assertGreaterEqual(report["created"], self.RUNS)
+                self.assertIn("ssh", report["opened"])
+                self.assertEqual([name for name in report["opened"]
+                                  if name.startswith("wpa_supplicant.conf")], [])
+
+
+@unittest.skipIf(harness.ON_WINDOWS, POSIX_ONLY)
+class ThingsInTheWay(harness.TemporaryDirectoryTestCase):
+    def test_ssh_that_is_not_a_regular_file_fails_promptly_and_stays_untouched(self):
+        cases = [
+            # (name, how to make what is named ssh, what must stay as it was)
+            ("link to a file", lambda ssh, kept: os.symlink(kept, ssh), b"precious\n"),
+            ("link to nothing", lambda ssh, kept: os.symlink(kept, ssh), None),
+            ("FIFO", lambda ssh, kept: os.mkfifo(ssh), None),
+            ("directory", lambda ssh, kept: os.mkdir(ssh), None),
+        ]
+        for name, make, kept_bytes in cases:
+            with self.subTest(name):
+                work = self.path(name.replace(" ", "-"))
+                os.mkdir(work)
+                ssh, kept = os.path.join(work, "ssh"), self.path("kept-" + name.replace(" ", "-"))
+                if kept_bytes is not None:
+                    with open(kept, "wb") as file:
+                        file.write(kept_bytes)
+                make(ssh, kept)
+                kind = stat.S_IFMT(os.lstat(ssh).st_mode)
+                started = time.monotonic()
+                result = harness.run(TYPICAL_ANSWERS, argument_zero=os.path.join(work, "tool"),
+                                     cwd=work)
+                self.assertLess(time.monotonic() - started, 1.0)
+                self.assertEqual(result.status, 2, result.stdout)
+                self.assertEqual(stat.S_IFMT(os.lstat(ssh).st_mode), kind)
+                if kept_bytes is None:
+                    self.assertFalse(os.path.lexists(kept))
+                else:
+                    with open(kept, "rb") as file:
+                        self.assertEqual(file.read(), kept_bytes)
+
+    def test_link_named_like_the_config_is_replaced_and_its_target_kept(self):
+        kept = self.path("elsewhere")
+        with open(kept, "wb") as file:
+            file.write(b"not a configuration\n")
+        os.symlink(kept, self.path("wpa_supplicant.conf"))
+
+        result = harness.run(TYPICAL_ANSWERS, argument_zero=self.program_path())
+
+        self.assertEqual(result.status, 0, result.stdout)
+        self.assertFalse(os.path.islink(self.path("wpa_supplicant.conf")))
+        self.assertEqual(self.read("wpa_supplicant.conf"), TYPICAL_CONFIG)
+        self.assertEqual(self.read("elsewhere"), b"not a configuration\n")
+
+
+@unittest.skipUnless(FAILING_CALLS, "needs the preloadable failing_calls library: a native, "
+                     "dynamically linked build without sanitizers")
+class FailingSystemCalls(harness.TemporaryDirectoryTestCase):
+    def test_a_failed_call_keeps_the_earlier_config_and_leaves_no_temporary(self):
+        earlier = b"country=FR\nan earlier configuration\n"
+        for call in ("write", "fsync", "close", "rename"):
+            with self.subTest(call):
+                work = self.path(call)
+                os.mkdir(work)
+                with open(os.path.join(work, "wpa_supplicant.conf"), "wb") as file:
+                    file.write(earlier)
+                args, executable = harness.command(os.path.join(work, "tool"))
+                environment = dict(os.environ, LD_PRELOAD=FAILING_CALLS,
+                                   TOLVENIX_FAIL_CALL=call)
+                completed = subprocess.run(args, executable=executable, input=TYPICAL_ANSWERS,
+                                           capture_output=True, env=environment,
+                                           timeout=harness.RUN_TIMEOUT, check=False)
+                self.assertEqual(completed.returncode, 1, completed.stdout)
+                self.assertTrue(completed.stdout.endswith(CONFIG_ERROR))
+                self.assertEqual(self.read(call, "wpa_supplicant.conf"), earlier)
+                self.assertEqual(os.listdir(work), ["wpa_supplicant.conf"])
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
