@@ -4,6 +4,9 @@
 #   system     the program installed into /usr/bin (.deb), which always
 #              writes into the working directory
 #   documents  README, licence and manual page (every package)
+# Directories get the same modes whatever the umask of whoever builds.
+set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ
+                                                GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 install(TARGETS tolvenix-setup RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT portable)
 if(NOT WIN32)
   install(TARGETS tolvenix-setup-system RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
@@ -20,6 +23,11 @@ if(WIN32)
 elseif(CMAKE_SYSTEM_PROCESSOR MATCHES "^(aarch64|arm64|ARM64)$")
   set(tolvenix_package_platform linux-arm64)
   set(tolvenix_deb_architecture arm64)
+elseif(CMAKE_SYSTEM_PROCESSOR MATCHES "^arm")
+  # One static ARMv5TE program for every 32-bit Raspberry Pi system, whose
+  # dpkg architecture is armhf.
+  set(tolvenix_package_platform linux-armv6)
+  set(tolvenix_deb_architecture armhf)
 else()
   set(tolvenix_package_platform linux-x86_64)
   set(tolvenix_deb_architecture amd64)

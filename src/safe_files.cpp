@@ -43,11 +43,13 @@ std::string temporary_name_for(const std::string& target_path, std::uint64_t att
     static const std::uint64_t seed = run_seed();
     constexpr int suffix_length = 8;
     constexpr std::string_view digits = "0123456789abcdefghijklmnopqrstuvwxyz";
+    constexpr std::uint64_t base = digits.size();
     std::uint64_t noise = mix(seed + attempt);
     std::string name = target_path + ".";
     for (int position = 0; position < suffix_length; ++position) {
-        name.push_back(digits[noise % digits.size()]);
-        noise /= digits.size();
+        const auto digit = static_cast<unsigned>(noise % base);
+        name.push_back(digits[digit]);
+        noise /= base;
     }
     return name + ".tmp";
 }

@@ -91,7 +91,7 @@ def command(argument_zero=None, extra_arguments=(), binary=None):
     if argument_zero is None:
         argument_zero = binary
     if EMULATOR:
-        if EMULATOR[0].endswith(("qemu-aarch64", "qemu-aarch64-static")):
+        if os.path.basename(EMULATOR[0]).startswith(("qemu-aarch64", "qemu-arm")):
             return EMULATOR + ["-0", argument_zero, binary, *extra_arguments], None
         return EMULATOR + [binary, *extra_arguments], None
     return [argument_zero, *extra_arguments], binary
