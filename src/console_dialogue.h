@@ -1,5 +1,6 @@
 #pragma once
 
+// The console dialogue: the banner, the three questions and the rules that read their answers.
 #include "wifi_answers.h"
 
 #include <cstddef>

@@ -1,5 +1,6 @@
 #pragma once
 
+// The two output files: where they go, what wpa_supplicant.conf says, and writing both.
 #include "wifi_answers.h"
 
 #include <iosfwd>

@@ -1,8 +1,8 @@
 #pragma once
 
-// Safe file writing: the few operating-system calls that let the program put a secret file in
-// place whole, privately and durably, and create a marker file without being turned against
-// whatever already holds its name. One POSIX half and one Windows half.
+// Safe file writing: a secret file put in place whole, privately and durably, and a marker file.
+// The few operating-system calls this needs, in a POSIX half and a Windows half; a marker file
+// is created without being turned against whatever already holds its name.
 #include <cstdint>
 #include <string>
 #include <string_view>

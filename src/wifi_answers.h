@@ -1,5 +1,6 @@
 #pragma once
 
+// The three answers as the dialogue read them, shared by the dialogue, the run and the files.
 #include <array>
 #include <cstddef>
 #include <string_view>

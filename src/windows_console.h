@@ -1,8 +1,8 @@
 #pragma once
 
-// The Windows console as its users meet it: typed text read as Unicode and handed on as UTF-8,
-// and a window opened just for this program kept open until its result has been read.
-// Windows only.
+// The Windows console (Windows only): typed text as UTF-8, and a window that waits for Enter.
+// The console is read as Unicode, whatever its code page; a window opened just for this program
+// stays open until its result has been read.
 #include <iosfwd>
 #include <streambuf>
 #include <string>

@@ -1,5 +1,6 @@
 #pragma once
 
+// Names the rows of table-driven tests after their own `name`.
 #include <gtest/gtest.h>
 
 #include <string>

@@ -1,40 +1,45 @@
 #pragma once
 
-// The console texts as a user sees them, spelled out independently of the
-// program's own constants so that a change to either shows up.
+// The texts the tests expect: tests/expected_text.json, the data the Python tests read too.
+#include "expected_text_data.h"
+
+#include <array>
 #include <cstddef>
 #include <string>
+#include <string_view>
+#include <utility>
 
 namespace tolvenix::expected {
 
-// clang-format off
-inline const std::string banner =
-    std::string(70, '=') + "\n" +
-    "|" + std::string(68, ' ') + "|\n" +
-    "|" + std::string(25, ' ') + "Virevidi Rozazu" + std::string(28, ' ') + "|\n" +
-    "|" + std::string(68, ' ') + "|\n" +
-    "|" + std::string(14, ' ') + "< Version 1.00 >" + std::string(5, ' ') + "by Dravelmontics" +
-        std::string(17, ' ') + "|\n" +
-    "|" + std::string(68, ' ') + "|\n" +
-    std::string(70, '=') + "\n" +
-    "This program will configure Tolvenix with your WiFi parameters.\n\n"
-    "Please enter the required information below:\n";
-// clang-format on
-
-inline const std::string country_prompt = "Enter your 2-letter country code: ";
-inline const std::string ssid_prompt = "Enter your WiFi SSID: ";
-inline const std::string password_prompt = "Enter your WiFi password: ";
 inline const std::string all_prompts = country_prompt + ssid_prompt + password_prompt;
 
-inline const std::string config_progress = "\n...generating wpa_supplicant.conf file...\n";
-inline const std::string ssh_progress = "...generating empty ssh file...\n";
-inline const std::string config_error = "Error: can not create \"wpa_supplicant.conf\" file.";
-inline const std::string ssh_error = "Error: can not create empty \"ssh\" file.";
-inline const std::string input_ended = "\nError: input ended before all answers were given.\n";
-inline const std::string closing =
-    "All done!\n"
-    "Insert Tolvenix into your Raspberry Pi and power it on.\n"
-    "You can SSH login with \"ssh pi@raspberrypi.local\" later.\n\n";
+// wpa_supplicant.conf for these answers, with "\n" line ends; `psk` is the value as written,
+// quotes included.
+inline std::string config_text(std::string_view country, std::string_view ssid,
+                               std::string_view psk) {
+    const std::array<std::pair<std::string_view, std::string_view>, 3> fields{
+        {{"{country}", country}, {"{ssid}", ssid}, {"{psk}", psk}}};
+    std::string text;
+    std::string_view rest = config_template;
+    while (!rest.empty()) {
+        auto next = std::string_view::npos;
+        const std::pair<std::string_view, std::string_view>* field = nullptr;
+        for (const auto& candidate : fields) {
+            const auto at = rest.find(candidate.first);
+            if (at < next) {
+                next = at;
+                field = &candidate;
+            }
+        }
+        if (field == nullptr) {
+            text.append(rest);
+            break;
+        }
+        text.append(rest.substr(0, next)).append(field->second);
+        rest.remove_prefix(next + field->first.size());
+    }
+    return text;
+}
 
 // A text as it lies in a file written in text mode: Windows writes every
 // newline as CR LF.

@@ -33,18 +33,6 @@ wifi_answers make_answers(std::string_view country, std::string_view ssid,
     return answers;
 }
 
-std::string config_text(std::string_view country, std::string_view ssid,
-                        std::string_view psk_value) {
-    return "country=" + std::string(country) +
-           "\nctrl_interface=DIR=/var/run/wpa_supplicant GROUP=netdev\n"
-           "update_config=1\n\n"
-           "network={\n"
-           "  ssid=\"" +
-           std::string(ssid) + "\"\n" + "  psk=" + std::string(psk_value) + "\n" +
-           "  key_mgmt=WPA-PSK\n"
-           "}\n";
-}
-
 std::string in_quotes(std::string_view text) {
     std::string result{"\""};
     result.append(text);
@@ -121,20 +109,20 @@ wifi_answers answers_with_nul_in_password() {
 INSTANTIATE_TEST_SUITE_P(
     Answers, RenderNetworkConfig,
     testing::Values(render_case{"Typical", make_answers("GB", "HomeNet", "secret1234"),
-                                config_text("GB", "HomeNet", "\"secret1234\"")},
+                                expected::config_text("GB", "HomeNet", "\"secret1234\"")},
                     render_case{"OneCharacterCountry", make_answers("G", "net", "pw"),
-                                config_text("G", "net", "\"pw\"")},
+                                expected::config_text("G", "net", "\"pw\"")},
                     render_case{"QuotesAndBackslashesAsTyped",
                                 make_answers("gb", "a\"b\\c", "p\"#\\$"),
-                                config_text("gb", "a\"b\\c", "\"p\"#\\$\"")},
+                                expected::config_text("gb", "a\"b\\c", "\"p\"#\\$\"")},
                     render_case{"RawKeyUnquoted", make_answers("GB", "net", hex_key),
-                                config_text("GB", "net", hex_key)},
+                                expected::config_text("GB", "net", hex_key)},
                     render_case{"NonHexOf64Quoted", make_answers("GB", "net", almost_key),
-                                config_text("GB", "net", in_quotes(almost_key))},
+                                expected::config_text("GB", "net", in_quotes(almost_key))},
                     render_case{"HexOf63Quoted", make_answers("GB", "net", hex_key.substr(1)),
-                                config_text("GB", "net", in_quotes(hex_key.substr(1)))},
+                                expected::config_text("GB", "net", in_quotes(hex_key.substr(1)))},
                     render_case{"NulEndsTheAnswer", answers_with_nul_in_password(),
-                                config_text("GB", "net", "\"pass\"")}),
+                                expected::config_text("GB", "net", "\"pass\"")}),
     testing_support::case_name{});
 
 TEST(RenderNetworkConfig, SizeIs132BytesPlusTheAnswers) {

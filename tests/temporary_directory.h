@@ -1,5 +1,6 @@
 #pragma once
 
+// Test helpers: a temporary directory removed with its contents, and whole-file reads and writes.
 #include <algorithm>
 #include <chrono>
 #include <filesystem>

@@ -1,16 +1,7 @@
 # Cross-build for 64-bit ARM Linux with Debian's g++-aarch64-linux-gnu.
 # The static binaries run here under qemu-user.
-set(CMAKE_SYSTEM_NAME Linux)
 set(CMAKE_SYSTEM_PROCESSOR aarch64)
-
-set(CMAKE_C_COMPILER aarch64-linux-gnu-gcc)
-set(CMAKE_CXX_COMPILER aarch64-linux-gnu-g++)
-
-find_program(tolvenix_qemu_aarch64 NAMES qemu-aarch64-static qemu-aarch64 REQUIRED)
-set(CMAKE_CROSSCOMPILING_EMULATOR ${tolvenix_qemu_aarch64})
-
-set(CMAKE_FIND_ROOT_PATH /usr/aarch64-linux-gnu)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+set(tolvenix_target aarch64-linux-gnu)
+set(tolvenix_qemu qemu-aarch64)
+set(tolvenix_qemu_arguments "")
+include(${CMAKE_CURRENT_LIST_DIR}/linux-cross-common.cmake)

@@ -3,17 +3,8 @@
 # on every 32-bit Raspberry Pi system, the ARMv6 Zero and 1 included; Debian's
 # armhf libraries are built for ARMv7 and would stop there with an illegal
 # instruction. The tests run under qemu-user as the Zero's core (ARM1176).
-set(CMAKE_SYSTEM_NAME Linux)
 set(CMAKE_SYSTEM_PROCESSOR armv6)
-
-set(CMAKE_C_COMPILER arm-linux-gnueabi-gcc)
-set(CMAKE_CXX_COMPILER arm-linux-gnueabi-g++)
-
-find_program(tolvenix_qemu_arm NAMES qemu-arm-static qemu-arm REQUIRED)
-set(CMAKE_CROSSCOMPILING_EMULATOR ${tolvenix_qemu_arm} -cpu arm1176)
-
-set(CMAKE_FIND_ROOT_PATH /usr/arm-linux-gnueabi)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+set(tolvenix_target arm-linux-gnueabi)
+set(tolvenix_qemu qemu-arm)
+set(tolvenix_qemu_arguments -cpu arm1176)
+include(${CMAKE_CURRENT_LIST_DIR}/linux-cross-common.cmake)

@@ -7,7 +7,9 @@ The program under test comes from the environment the test runner sets:
   TOLVENIX_PLATFORM  "linux" (default) or "windows"
 """
 
+import json
 import os
+import re
 import shlex
 import shutil
 import subprocess
@@ -23,31 +25,30 @@ NEWLINE = b"\r\n" if ON_WINDOWS else b"\n"
 SANITIZED = os.environ.get("TOLVENIX_SANITIZED", "OFF").upper() in ("ON", "1", "TRUE")
 RUN_TIMEOUT = float(os.environ.get("TOLVENIX_TIMEOUT", "60"))
 
-BANNER = (
-    b"=" * 70 + b"\n"
-    + b"|" + b" " * 68 + b"|\n"
-    + b"|" + b" " * 25 + b"Virevidi Rozazu" + b" " * 28 + b"|\n"
-    + b"|" + b" " * 68 + b"|\n"
-    + b"|" + b" " * 14 + b"< Version 1.00 >" + b" " * 5 + b"by Dravelmontics" + b" " * 17 + b"|\n"
-    + b"|" + b" " * 68 + b"|\n"
-    + b"=" * 70 + b"\n"
-    + b"This program will configure Tolvenix with your WiFi parameters.\n\n"
-    + b"Please enter the required information below:\n"
-)
-COUNTRY_PROMPT = b"Enter your 2-letter country code: "
-SSID_PROMPT = b"Enter your WiFi SSID: "
-PASSWORD_PROMPT = b"Enter your WiFi password: "
+
+def _load_expected_texts():
+    """tests/expected_text.json, the texts the C++ tests expect too, as bytes:
+    a list is lines, each ending in a newline; a string is exact."""
+    path = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "expected_text.json")
+    with open(path, encoding="utf-8") as file:
+        texts = json.load(file)
+    return {name: ("".join(line + "\n" for line in text) if isinstance(text, list)
+                   else text).encode("utf-8")
+            for name, text in texts.items()}
+
+
+EXPECTED = _load_expected_texts()
+BANNER = EXPECTED["banner"]
+COUNTRY_PROMPT = EXPECTED["country_prompt"]
+SSID_PROMPT = EXPECTED["ssid_prompt"]
+PASSWORD_PROMPT = EXPECTED["password_prompt"]
 PROMPTS = COUNTRY_PROMPT + SSID_PROMPT + PASSWORD_PROMPT
-CONFIG_PROGRESS = b"\n...generating wpa_supplicant.conf file...\n"
-SSH_PROGRESS = b"...generating empty ssh file...\n"
-CONFIG_ERROR = b'Error: can not create "wpa_supplicant.conf" file.'
-SSH_ERROR = b'Error: can not create empty "ssh" file.'
-INPUT_ENDED = b"\nError: input ended before all answers were given.\n"
-CLOSING = (
-    b"All done!\n"
-    b"Insert Tolvenix into your Raspberry Pi and power it on.\n"
-    b'You can SSH login with "ssh pi@raspberrypi.local" later.\n\n'
-)
+CONFIG_PROGRESS = EXPECTED["config_progress"]
+SSH_PROGRESS = EXPECTED["ssh_progress"]
+CONFIG_ERROR = EXPECTED["config_error"]
+SSH_ERROR = EXPECTED["ssh_error"]
+INPUT_ENDED = EXPECTED["input_ended"]
+CLOSING = EXPECTED["closing"]
 SUCCESS_OUTPUT = BANNER + PROMPTS + CONFIG_PROGRESS + SSH_PROGRESS + CLOSING
 
 TYPICAL_ANSWERS = b"GB\nHomeNet\n0123456789\n"
@@ -59,17 +60,12 @@ def platform_text(text):
 
 
 def config_text(country, ssid, psk_value):
-    """The expected wpa_supplicant.conf, with this platform's line ends."""
-    return platform_text(
-        b"country=" + country + b"\n"
-        b"ctrl_interface=DIR=/var/run/wpa_supplicant GROUP=netdev\n"
-        b"update_config=1\n\n"
-        b"network={\n"
-        b'  ssid="' + ssid + b'"\n'
-        b"  psk=" + psk_value + b"\n"
-        b"  key_mgmt=WPA-PSK\n"
-        b"}\n"
-    )
+    """The expected wpa_supplicant.conf, with this platform's line ends;
+    psk_value is the value as written, quotes included."""
+    fields = {b"country": country, b"ssid": ssid, b"psk": psk_value}
+    text = re.sub(rb"\{(country|ssid|psk)\}", lambda match: fields[match.group(1)],
+                  EXPECTED["config_template"])
+    return platform_text(text)
 
 
 class Result:

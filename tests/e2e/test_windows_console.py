@@ -20,9 +20,9 @@ except ImportError:  # pragma: no cover - reported as a failure below
     pexpect = None
 
 PROMPT_WAIT = 30
-PROMPTS = [b"Enter your 2-letter country code:", b"Enter your WiFi SSID:",
-           b"Enter your WiFi password:"]
-CLOSE_PROMPT = b"Press Enter to close this window."
+PROMPTS = [prompt.rstrip() for prompt in
+           (harness.COUNTRY_PROMPT, harness.SSID_PROMPT, harness.PASSWORD_PROMPT)]
+CLOSE_PROMPT = harness.EXPECTED["close_prompt"]
 ENTER = "\r"
 
 
@@ -86,12 +86,13 @@ class WindowsConsole(harness.TemporaryDirectoryTestCase):
                     self.assertEqual(test_daemon.hexdump_bytes(log, "ssid"), ssid.encode(), log)
 
     def test_only_a_window_of_its_own_waits_for_enter_at_the_end(self):
+        # Piped input, the third start mode, ends byte for byte as before
+        # with no prompt to close: test_pipes proves that on this build.
         cases = [
             # (name, start, a directory in the way of the config, status)
             ("own console, success", "own", False, 0),
             ("own console, error", "own", True, 1),
             ("through cmd", "cmd", False, 0),
-            ("piped, error", "pipe", True, 1),
         ]
         for name, start, config_in_the_way, status in cases:
             with self.subTest(name):
@@ -103,13 +104,6 @@ class WindowsConsole(harness.TemporaryDirectoryTestCase):
                 if config_in_the_way:
                     os.mkdir(self.path("wpa_supplicant.conf"))
                 last_message = harness.CONFIG_ERROR if config_in_the_way else b"later."
-                if start == "pipe":
-                    result = harness.run(harness.TYPICAL_ANSWERS, cwd=self.directory)
-                    self.assertEqual(result.status, status)
-                    self.assertEqual(result.stdout, harness.platform_text(
-                        harness.BANNER + harness.PROMPTS + harness.CONFIG_PROGRESS)
-                        + harness.CONFIG_ERROR)
-                    continue
                 child = self.spawn(through_cmd=start == "cmd")
                 self.type_answers(child, ["GB", "HomeNet", "0123456789"])
                 child.expect_exact(last_message)

@@ -2,6 +2,7 @@
 // configuration from the answers it read, and checks both against a small,
 // independent model of the token and line rules.
 #include "console_dialogue.h"
+#include "expected_text.h"
 #include "output_files.h"
 #include "wifi_answers.h"
 
@@ -80,18 +81,6 @@ bool is_raw_key(std::string_view password) {
            });
 }
 
-std::vector<std::string> split_lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        const auto end = text.find('\n', start);
-        require(end != std::string::npos, "the file does not end in a newline");
-        lines.push_back(text.substr(start, end - start));
-        start = end + 1;
-    }
-    return lines;
-}
-
 void check_rendering(const wifi_answers& answers) {
     const auto country = tolvenix::answer_text(answers.country);
     const auto ssid = tolvenix::answer_text(answers.ssid);
@@ -99,23 +88,10 @@ void check_rendering(const wifi_answers& answers) {
     const std::string text = tolvenix::render_network_config(answers);
     require(text.find('\0') == std::string::npos, "NUL byte in the file");
 
-    const auto lines = split_lines(text);
-    require(lines.size() == 9, "the file does not have nine lines");
     const std::string psk =
         is_raw_key(password) ? std::string{password} : "\"" + std::string{password} + "\"";
-    const std::array<std::string, 9> expected{
-        "country=" + std::string{country},
-        "ctrl_interface=DIR=/var/run/wpa_supplicant GROUP=netdev",
-        "update_config=1",
-        "",
-        "network={",
-        "  ssid=\"" + std::string{ssid} + "\"",
-        "  psk=" + psk,
-        "  key_mgmt=WPA-PSK",
-        "}"};
-    for (std::size_t line = 0; line < expected.size(); ++line) {
-        require(lines[line] == expected[line], "a line differs from the template");
-    }
+    require(text == tolvenix::expected::config_text(country, ssid, psk),
+            "the file differs from the nine-line template");
 }
 
 }  // namespace
