@@ -18,13 +18,28 @@ constexpr wchar_t end_of_file_key = 0x1A;  // Ctrl-Z
 constexpr wchar_t carriage_return = L'\r';
 constexpr wchar_t line_feed = L'\n';
 
+// UTF-16 writes a character beyond U+FFFF as a pair: a high half from
+// D800 to DBFF, then a low half from DC00 to DFFF, 10 bits each.
+constexpr unsigned first_high_surrogate = 0xD800U;
+constexpr unsigned first_low_surrogate = 0xDC00U;
+constexpr unsigned last_low_surrogate = 0xDFFFU;
+constexpr unsigned bits_per_surrogate = 10U;
+constexpr unsigned first_beyond_basic_plane = 0x10000U;
+
 constexpr bool is_high_surrogate(unsigned unit) {
-    return unit >= 0xD800U && unit <= 0xDBFFU;
+    return unit >= first_high_surrogate && unit < first_low_surrogate;
 }
 constexpr bool is_low_surrogate(unsigned unit) {
-    return unit >= 0xDC00U && unit <= 0xDFFFU;
+    return unit >= first_low_surrogate && unit <= last_low_surrogate;
 }
 
+constexpr unsigned joined_pair(unsigned high, unsigned low) {
+    return first_beyond_basic_plane + ((high - first_high_surrogate) << bits_per_surrogate) +
+           (low - first_low_surrogate);
+}
+
+// The UTF-8 bytes of one code point: 1 to 4 bytes, 6 bits in each
+// continuation byte.
 void append_utf8(unsigned code, std::string& utf8) {
     const auto byte = [&utf8](unsigned value) { utf8.push_back(static_cast<char>(value)); };
     if (code < 0x80U) {
@@ -85,7 +100,7 @@ void console_text_decoder::append_unit(wchar_t unit, std::string& utf8) {
         const auto high = static_cast<unsigned>(pending_high_surrogate_);
         pending_high_surrogate_ = 0;
         if (is_low_surrogate(value)) {
-            append_utf8(0x10000U + ((high - 0xD800U) << 10U) + (value - 0xDC00U), utf8);
+            append_utf8(joined_pair(high, value), utf8);
             return;
         }
         append_utf8(replacement_character, utf8);

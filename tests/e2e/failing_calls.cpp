@@ -1,8 +1,10 @@
 // Preloaded into the program (LD_PRELOAD) to make one system call fail the
 // way a full, failing or removed card makes it fail. TOLVENIX_FAIL_CALL names
 // the call: "write" or "close" (on regular files only, so that the console
-// keeps working), "fsync" or "rename". Every other call, and every call when
-// the variable is unset, goes to the C library.
+// keeps working), "fsync" or "rename". TOLVENIX_SLOW_FSYNC=1 makes the first
+// fsync take two seconds instead, as a slow card does, so that a test can
+// interrupt the program in the middle of writing. Every other call, and
+// every call when the variables are unset, goes to the C library.
 //
 // The C library's headers are left out on purpose: their declarations of
 // these functions differ in exception specification from the plain ones
@@ -11,6 +13,7 @@
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 
 #include <dlfcn.h>
 #include <sys/stat.h>
@@ -50,6 +53,12 @@ int fsync(int descriptor) {
     if (failing("fsync")) {
         errno = EIO;
         return -1;
+    }
+    static bool slowed = false;
+    if (!slowed && std::getenv("TOLVENIX_SLOW_FSYNC") != nullptr) {
+        slowed = true;
+        const timespec slow_card{2, 0};
+        nanosleep(&slow_card, nullptr);
     }
     static auto* const real = next_definition<int(int)>("fsync");
     return real(descriptor);

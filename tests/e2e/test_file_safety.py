@@ -5,6 +5,7 @@ the files' names, and system calls that fail."""
 import ctypes
 import json
 import os
+import signal
 import stat
 import subprocess
 import sys
@@ -151,7 +152,7 @@ class ThingsInTheWay(harness.TemporaryDirectoryTestCase):
 
 @unittest.skipUnless(FAILING_CALLS, "needs the preloadable failing_calls library: a native, "
                      "dynamically linked build without sanitizers")
-class FailingSystemCalls(harness.TemporaryDirectoryTestCase):
+class FailingOrSlowSystemCalls(harness.TemporaryDirectoryTestCase):
     def test_a_failed_call_keeps_the_earlier_config_and_leaves_no_temporary(self):
         earlier = b"country=FR\nan earlier configuration\n"
         for call in ("write", "fsync", "close", "rename"):
@@ -170,6 +171,32 @@ class FailingSystemCalls(harness.TemporaryDirectoryTestCase):
                 self.assertTrue(completed.stdout.endswith(CONFIG_ERROR))
                 self.assertEqual(self.read(call, "wpa_supplicant.conf"), earlier)
                 self.assertEqual(os.listdir(work), ["wpa_supplicant.conf"])
+
+    def test_a_signal_while_the_file_is_written_waits_until_it_is_in_place(self):
+        for number in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP):
+            with self.subTest(signal.Signals(number).name):
+                work = self.path(signal.Signals(number).name)
+                os.mkdir(work)
+                args, executable = harness.command(os.path.join(work, "tool"))
+                environment = dict(os.environ, LD_PRELOAD=FAILING_CALLS, TOLVENIX_SLOW_FSYNC="1")
+                process = subprocess.Popen(args, executable=executable, stdin=subprocess.PIPE,
+                                           stdout=subprocess.PIPE, env=environment)
+                self.addCleanup(process.kill)
+                process.stdin.write(TYPICAL_ANSWERS)
+                process.stdin.close()
+                received = b""
+                while not received.endswith(harness.CONFIG_PROGRESS):
+                    chunk = os.read(process.stdout.fileno(), 4096)
+                    self.assertNotEqual(chunk, b"", received)
+                    received += chunk
+                time.sleep(0.5)  # inside the two-second sync of the temporary file
+                process.send_signal(number)
+                self.assertEqual(process.wait(timeout=harness.RUN_TIMEOUT), -number)
+                process.stdout.close()
+                # The signal took effect once the file was in place, before ssh.
+                self.assertEqual(os.listdir(work), ["wpa_supplicant.conf"])
+                self.assertEqual(self.read(signal.Signals(number).name, "wpa_supplicant.conf"),
+                                 TYPICAL_CONFIG)
 
 
 if __name__ == "__main__":
