@@ -6,9 +6,8 @@
 // interrupt the program in the middle of writing. Every other call, and
 // every call when the variables are unset, goes to the C library.
 //
-// The C library's headers are left out on purpose: their declarations of
-// these functions differ in exception specification from the plain ones
-// defined here.
+// The C library's headers are left out on purpose: they declare some of
+// these functions noexcept, which the plain definitions here cannot match.
 #include <cerrno>
 #include <cstddef>
 #include <cstdlib>
