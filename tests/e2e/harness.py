@@ -10,9 +10,11 @@ The program under test comes from the environment the test runner sets:
 import json
 import os
 import re
+import select
 import shlex
 import shutil
 import subprocess
+import time
 import tempfile
 import unittest
 
@@ -108,6 +110,24 @@ def run(stdin_bytes, argument_zero=None, cwd=None, extra_arguments=(), preexec_f
         check=False,
     )
     return Result(completed.returncode, completed.stdout, completed.stderr)
+
+
+def read_until(stream, expected, timeout=30.0):
+    """Reads a running program's output until it ends with `expected`;
+    fails when the output ends first or `timeout` seconds pass."""
+    received = b""
+    deadline = time.monotonic() + timeout
+    while not received.endswith(expected):
+        remaining = deadline - time.monotonic()
+        if remaining <= 0:
+            raise AssertionError(f"waiting for {expected!r}, got {received!r}")
+        ready, _, _ = select.select([stream], [], [], remaining)
+        if ready:
+            chunk = os.read(stream.fileno(), 4096)
+            if not chunk:
+                raise AssertionError(f"output ended after {received!r}")
+            received += chunk
+    return received
 
 
 class TemporaryDirectoryTestCase(unittest.TestCase):

@@ -184,11 +184,7 @@ class FailingOrSlowSystemCalls(harness.TemporaryDirectoryTestCase):
                 self.addCleanup(process.kill)
                 process.stdin.write(TYPICAL_ANSWERS)
                 process.stdin.close()
-                received = b""
-                while not received.endswith(harness.CONFIG_PROGRESS):
-                    chunk = os.read(process.stdout.fileno(), 4096)
-                    self.assertNotEqual(chunk, b"", received)
-                    received += chunk
+                harness.read_until(process.stdout, harness.CONFIG_PROGRESS)
                 time.sleep(0.5)  # inside the two-second sync of the temporary file
                 process.send_signal(number)
                 self.assertEqual(process.wait(timeout=harness.RUN_TIMEOUT), -number)

@@ -7,7 +7,6 @@ import signal
 import stat
 import subprocess
 import sys
-import time
 import unittest
 
 import harness
@@ -242,19 +241,6 @@ class PipeDialogue(harness.TemporaryDirectoryTestCase):
     """On a pipe no terminal read flushes for the program: every prompt must
     arrive before the program waits for its answer."""
 
-    def read_until(self, process, expected, timeout=30.0):
-        received = b""
-        deadline = time.monotonic() + timeout
-        while not received.endswith(expected):
-            remaining = deadline - time.monotonic()
-            self.assertGreater(remaining, 0, f"waiting for {expected!r}, got {received!r}")
-            ready, _, _ = select.select([process.stdout], [], [], remaining)
-            if ready:
-                chunk = os.read(process.stdout.fileno(), 4096)
-                self.assertNotEqual(chunk, b"", f"output ended after {received!r}")
-                received += chunk
-        return received
-
     def assert_quiet(self, process, seconds=0.3):
         ready, _, _ = select.select([process.stdout], [], [], seconds)
         self.assertEqual(ready, [], "the program printed before it got its answer")
@@ -265,19 +251,19 @@ class PipeDialogue(harness.TemporaryDirectoryTestCase):
                                    stdout=subprocess.PIPE, cwd=self.directory)
         self.addCleanup(process.kill)
         nl = harness.NEWLINE
-        self.read_until(process, harness.COUNTRY_PROMPT)
+        harness.read_until(process.stdout, harness.COUNTRY_PROMPT)
         self.assert_quiet(process)
         process.stdin.write(b"GB\n\n\n")
         process.stdin.flush()
-        self.read_until(process, harness.SSID_PROMPT)
+        harness.read_until(process.stdout, harness.SSID_PROMPT)
         self.assert_quiet(process)
         process.stdin.write(b"HomeNet\n")
         process.stdin.flush()
-        self.read_until(process, harness.PASSWORD_PROMPT)
+        harness.read_until(process.stdout, harness.PASSWORD_PROMPT)
         self.assert_quiet(process)
         process.stdin.write(b"0123456789\n")
         process.stdin.close()
-        self.read_until(process, b"later." + nl + nl)
+        harness.read_until(process.stdout, b"later." + nl + nl)
         self.assertEqual(process.wait(timeout=harness.RUN_TIMEOUT), 0)
         process.stdout.close()
 
