@@ -21,6 +21,9 @@ namespace tolvenix {
 // a directory) is left untouched, and false is returned.
 [[nodiscard]] bool create_empty_regular_file(const std::string& path);
 
+// How many fresh names replace_file_safely tries when one is already taken.
+inline constexpr std::uint64_t temporary_name_attempts = 16;
+
 // The name of attempt number `attempt` at a new file beside `target_path`: the target's name,
 // a random suffix and ".tmp". Two runs in one directory, or a file left by a killed run, do
 // not meet.

@@ -39,7 +39,6 @@ private:
 };
 
 constexpr int no_file = -1;
-constexpr std::uint64_t temporary_name_attempts = 16;
 
 // Creates a file that did not exist, is not a link, and is readable and
 // writable by its owner only from its first moment, whatever the umask.

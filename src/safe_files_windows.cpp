@@ -16,8 +16,6 @@ namespace tolvenix {
 
 namespace {
 
-constexpr std::uint64_t temporary_name_attempts = 16;
-
 // Paths arrive as the C runtime hands them over: in the ANSI code page.
 std::wstring wide_path(const std::string& path) {
     if (path.empty()) {

@@ -96,8 +96,9 @@ def command(argument_zero=None, extra_arguments=(), binary=None):
 
 
 def run(stdin_bytes, argument_zero=None, cwd=None, extra_arguments=(), preexec_fn=None,
-        binary=None):
-    """Runs the program to its end with the given standard input."""
+        binary=None, extra_environment=None):
+    """Runs the program to its end with the given standard input, with
+    `extra_environment` added to this process's environment."""
     args, executable = command(argument_zero, extra_arguments, binary)
     completed = subprocess.run(
         args,
@@ -107,6 +108,7 @@ def run(stdin_bytes, argument_zero=None, cwd=None, extra_arguments=(), preexec_f
         cwd=cwd,
         timeout=RUN_TIMEOUT,
         preexec_fn=preexec_fn,
+        env=dict(os.environ, **extra_environment) if extra_environment else None,
         check=False,
     )
     return Result(completed.returncode, completed.stdout, completed.stderr)

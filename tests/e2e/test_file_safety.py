@@ -161,14 +161,11 @@ class FailingOrSlowSystemCalls(harness.TemporaryDirectoryTestCase):
                 os.mkdir(work)
                 with open(os.path.join(work, "wpa_supplicant.conf"), "wb") as file:
                     file.write(earlier)
-                args, executable = harness.command(os.path.join(work, "tool"))
-                environment = dict(os.environ, LD_PRELOAD=FAILING_CALLS,
-                                   TOLVENIX_FAIL_CALL=call)
-                completed = subprocess.run(args, executable=executable, input=TYPICAL_ANSWERS,
-                                           capture_output=True, env=environment,
-                                           timeout=harness.RUN_TIMEOUT, check=False)
-                self.assertEqual(completed.returncode, 1, completed.stdout)
-                self.assertTrue(completed.stdout.endswith(CONFIG_ERROR))
+                result = harness.run(TYPICAL_ANSWERS, argument_zero=os.path.join(work, "tool"),
+                                     extra_environment={"LD_PRELOAD": FAILING_CALLS,
+                                                        "TOLVENIX_FAIL_CALL": call})
+                self.assertEqual(result.status, 1, result.stdout)
+                self.assertTrue(result.stdout.endswith(CONFIG_ERROR))
                 self.assertEqual(self.read(call, "wpa_supplicant.conf"), earlier)
                 self.assertEqual(os.listdir(work), ["wpa_supplicant.conf"])
 
