@@ -38,7 +38,7 @@ goals = [
      "< 2 MiB", typical_kib < 2048),
     ("(c) 50 MB answer line, median time", f"{huge_time * 1000:.1f} ms", "< 1 s", huge_time < 1.0),
     ("(c) 50 MB answer line, peak memory", f"{huge_kib / 1024:.2f} MiB ({huge_kib} KiB)",
-     "< 16 MiB", huge_kib < 16384),
+     "≤ 1,536 KiB", huge_kib <= 1536),
 ]
 missed = [name for name, _, _, met in goals if not met]
 
@@ -73,8 +73,9 @@ lines += [
     "rename, `ssh` and its directory entry). (a) itself runs in a directory in memory, where "
     "a sync returns at once, so that its goal measures the program's own work.",
     f"- (b) `/bin/true` itself peaks at {true_kib} KiB.",
-    "- (c) the 50 MB line is the SSID answer: 32 characters are kept and the rest is skipped "
-    "through the stream buffer without being stored.",
+    "- (c) the 50 MB line is an SSID answer: it is refused as longer than 32 bytes after at "
+    "most 66 bytes are stored, the rest is skipped through the stream buffer, and the SSID "
+    "and password lines that follow complete the run with status 0.",
 ]
 with open("bench/results.md", "w") as file:
     file.write("\n".join(lines) + "\n")

@@ -1,8 +1,10 @@
 #include "console_dialogue.h"
 
 #include <algorithm>
+#include <array>
 #include <istream>
 #include <limits>
+#include <optional>
 #include <ostream>
 #include <streambuf>
 #include <string>
@@ -57,15 +59,78 @@ std::size_t take_token(std::streambuf& input, std::span<char> token) {
     return length;
 }
 
-// Asks one question: prompt, token, and the rest of its line.
-bool ask_one(std::istream& in, std::ostream& out, std::string_view prompt, std::size_t width,
-             std::span<char> field) {
-    out << prompt << std::flush;
-    if (!read_token(in, width, field)) {
-        return false;
+// Room for the longest answer (a 64-digit key), a carriage return and one byte more, so that
+// a line too long to accept is seen as too long without storing the rest of it.
+using line_buffer = std::array<char, password_width + 3>;
+
+// The country: its first word, at most 2 bytes; the rest of its line is dropped.
+std::optional<std::string_view> read_country(std::istream& in, line_buffer& buffer) {
+    if (!read_token(in, country_width, buffer)) {
+        return std::nullopt;
     }
     discard_rest_of_line(in);
-    return true;
+    return answer_text(buffer);
+}
+
+// The SSID and the password: the rest of the line after any white space, up to its line feed.
+// A NUL ends the answer and a carriage return right before the line feed is not part of it.
+std::optional<std::string_view> read_line(std::istream& in, line_buffer& buffer) {
+    if (!in.good() || in.rdbuf() == nullptr) {
+        in.setstate(std::ios::failbit);
+        return std::nullopt;
+    }
+    try {
+        if (!skip_white_space(*in.rdbuf())) {
+            in.setstate(std::ios::eofbit | std::ios::failbit);
+            return std::nullopt;
+        }
+    } catch (...) {
+        // A stream buffer reports a failed read (a closed descriptor, say) by throwing; to the
+        // dialogue that is the end of the input.
+        in.setstate(std::ios::badbit);
+        return std::nullopt;
+    }
+    // Stops before the line feed, at the end of the input, or when the buffer is full.
+    in.get(buffer.data(), static_cast<std::streamsize>(buffer.size()), '\n');
+    if (in.bad()) {
+        return std::nullopt;
+    }
+    std::string_view line{buffer.data(), static_cast<std::size_t>(in.gcount())};
+    const bool line_feed_next = line.size() < buffer.size() - 1 && !in.eof();
+    if (line_feed_next && line.ends_with('\r')) {
+        line.remove_suffix(1);
+    }
+    if (!in.eof()) {
+        discard_rest_of_line(in);
+    }
+    return line.substr(0, line.find('\0'));
+}
+
+using answer_reader = std::optional<std::string_view> (*)(std::istream&, line_buffer&);
+using answer_rule = std::string_view (*)(std::string_view);
+
+// Asks one question until the answer passes its rule, telling the user why each refused
+// answer would not work on the board. False when the input ends first.
+template <std::size_t capacity>
+bool ask_until_accepted(std::istream& in, std::ostream& out, std::string_view prompt,
+                        answer_reader read, answer_rule refusal,
+                        std::array<char, capacity>& field) {
+    line_buffer buffer{};
+    for (;;) {
+        out << prompt << std::flush;
+        const auto answer = read(in, buffer);
+        if (!answer) {
+            return false;
+        }
+        const auto reason = refusal(*answer);
+        if (reason.empty()) {
+            // Every rule refuses an answer longer than its field.
+            const auto length = std::min(answer->size(), capacity - 1);
+            *std::copy_n(answer->begin(), length, field.begin()) = '\0';
+            return true;
+        }
+        out << reason << std::flush;
+    }
 }
 
 }  // namespace
@@ -75,9 +140,12 @@ void print_banner(std::ostream& out) {
 }
 
 bool ask_answers(std::istream& in, std::ostream& out, wifi_answers& answers) {
-    return ask_one(in, out, "Enter your 2-letter country code: ", country_width, answers.country) &&
-           ask_one(in, out, "Enter your WiFi SSID: ", ssid_width, answers.ssid) &&
-           ask_one(in, out, "Enter your WiFi password: ", password_width, answers.password);
+    return ask_until_accepted(in, out, "Enter your 2-letter country code: ", read_country,
+                              country_refusal, answers.country) &&
+           ask_until_accepted(in, out, "Enter your WiFi SSID: ", read_line, ssid_refusal,
+                              answers.ssid) &&
+           ask_until_accepted(in, out, "Enter your WiFi password: ", read_line, password_refusal,
+                              answers.password);
 }
 
 bool read_token(std::istream& in, std::size_t width, std::span<char> field) {

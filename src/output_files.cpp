@@ -2,7 +2,6 @@
 
 #include "safe_files.h"
 
-#include <algorithm>
 #include <ostream>
 
 namespace tolvenix {
@@ -13,18 +12,7 @@ constexpr std::string_view config_error_message =
     "Error: can not create \"wpa_supplicant.conf\" file.";
 constexpr std::string_view ssh_error_message = "Error: can not create empty \"ssh\" file.";
 
-// A 64-digit hexadecimal password is a raw pre-shared key, which the daemon
-// only accepts unquoted; it rejects a quoted passphrase of that length.
-constexpr std::size_t raw_key_length = 64;
-
-bool is_raw_key(std::string_view password) {
-    return password.size() == raw_key_length &&
-           std::all_of(password.begin(), password.end(), [](char digit) {
-               return (digit >= '0' && digit <= '9') || (digit >= 'a' && digit <= 'f') ||
-                      (digit >= 'A' && digit <= 'F');
-           });
-}
-
+// A raw key goes in unquoted; every other password is a quoted passphrase.
 std::string psk_value(std::string_view password) {
     if (is_raw_key(password)) {
         return std::string{password};

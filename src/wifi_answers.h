@@ -1,14 +1,15 @@
 #pragma once
 
-// The three answers as the dialogue read them, shared by the dialogue, the run and the files.
+// The three answers as the dialogue read them, shared by the dialogue, the run and the files,
+// and the rules that keep out an answer the board's wpa_supplicant would refuse or misread.
 #include <array>
 #include <cstddef>
 #include <string_view>
 
 namespace tolvenix {
 
-// Widths of the three answers, in characters. Each field is one byte longer
-// so that it always ends in a NUL.
+// Widths of the three answers, in bytes. Each field is one byte longer so that it always ends
+// in a NUL.
 inline constexpr std::size_t country_width = 2;
 inline constexpr std::size_t ssid_width = 32;
 inline constexpr std::size_t password_width = 64;
@@ -27,5 +28,15 @@ template <std::size_t capacity>
     const std::string_view whole{field.data(), field.size()};
     return whole.substr(0, whole.find('\0'));
 }
+
+// True for exactly 64 hexadecimal digits: a raw pre-shared key, which the daemon accepts only
+// unquoted.
+[[nodiscard]] bool is_raw_key(std::string_view password);
+
+// Each rule returns the line that tells the user why the daemon would refuse or misread the
+// answer, or an empty text when the daemon reads it back exactly as typed.
+[[nodiscard]] std::string_view country_refusal(std::string_view country);
+[[nodiscard]] std::string_view ssid_refusal(std::string_view ssid);
+[[nodiscard]] std::string_view password_refusal(std::string_view password);
 
 }  // namespace tolvenix

@@ -7,6 +7,7 @@
 
 #include <sstream>
 #include <string>
+#include <utility>
 
 namespace tolvenix {
 namespace {
@@ -38,33 +39,76 @@ TEST_P(AskAnswers, StoresEachAnswerByTheTokenAndLineRules) {
 }
 
 const std::string ssid_32 = "abcdefghijklmnopqrstuvwxyz012345";
-const std::string password_64 = std::string(60, 'p') + "wxyz";
+const std::string raw_key = std::string(60, 'a') + "0F9b";
 
 INSTANTIATE_TEST_SUITE_P(
     TokenAndLineRules, AskAnswers,
     testing::Values(
         dialogue_case{"Typical", "GB\nHomeNet\nsecret1234\n", "GB", "HomeNet", "secret1234"},
-        dialogue_case{"LowerCaseKept", "gb\nnet\npw\n", "gb", "net", "pw"},
-        dialogue_case{"CountryCutToTwo", "GBR\nnet\npw\n", "GB", "net", "pw"},
-        dialogue_case{"CountryNameCut", "United Kingdom\nnet\npw\n", "Un", "net", "pw"},
-        dialogue_case{"OneCharacterCountry", "G\nnet\npw\n", "G", "net", "pw"},
-        dialogue_case{"EmptyLinesSkipped", "\n\n \t\nGB\n\n\nnet\n\n\npw\n", "GB", "net", "pw"},
-        dialogue_case{"LeadingBlanksSkipped", "   GB\n\t net\n \v\f pw\n", "GB", "net", "pw"},
-        dialogue_case{"SsidOf32Whole", "GB\n" + ssid_32 + "\npw\n", "GB", ssid_32, "pw"},
-        dialogue_case{"SsidOf33Cut", "GB\n" + ssid_32 + "Z\npw\n", "GB", ssid_32, "pw"},
-        dialogue_case{"PasswordOf64Whole", "GB\nnet\n" + password_64 + "\n", "GB", "net",
-                      password_64},
-        dialogue_case{"PasswordOf65Cut", "GB\nnet\n" + password_64 + "Q\n", "GB", "net",
-                      password_64},
-        dialogue_case{"OneCharacterPassword", "GB\nnet\nx\n", "GB", "net", "x"},
-        dialogue_case{"SsidCutAtSpace", "GB\nMy Home Net\npw\n", "GB", "My", "pw"},
-        dialogue_case{"RestOfLineDiscarded", "GB HomeNet\nOther\npw x\n", "GB", "Other", "pw"},
-        dialogue_case{"CarriageReturnsAreBlank", "GB\r\nnet\r\npw\r\n", "GB", "net", "pw"},
-        dialogue_case{"HighBytesKept", "GB\ncaf\xc3\xa9\n\xff\x80pw\n", "GB", "caf\xc3\xa9",
-                      "\xff\x80pw"},
-        dialogue_case{"QuotesAndBackslashesKept", "GB\na\"b\\c\np#$&'\n", "GB", "a\"b\\c", "p#$&'"},
-        dialogue_case{"NulEndsAnswer", "GB\nHome\0Net\npass\0word\n"s, "GB", "Home", "pass"},
-        dialogue_case{"LastAnswerWithoutNewline", "GB\nnet\npw", "GB", "net", "pw"}),
+        dialogue_case{"CountryCutToTwo", "GBR\nnet\npassword\n", "GB", "net", "password"},
+        dialogue_case{"CountryNameCut", "United Kingdom\nnet\npassword\n", "Un", "net", "password"},
+        dialogue_case{"RestOfCountryLineDiscarded", "GB HomeNet\nOther\npassword\n", "GB", "Other",
+                      "password"},
+        dialogue_case{"EmptyLinesSkipped", "\n\n \t\nGB\n\n\nnet\n\r\n\npassword\n", "GB", "net",
+                      "password"},
+        dialogue_case{"LeadingBlanksSkipped", "   GB\n\t net\n \v\f password\n", "GB", "net",
+                      "password"},
+        dialogue_case{"SpacesInsideAndAtTheEndKept", "GB\nMy\tHome Net \ncorrect horse  \n", "GB",
+                      "My\tHome Net ", "correct horse  "},
+        dialogue_case{"SsidOf32WithCrLf", "GB\r\n" + ssid_32 + "\r\npassword\r\n", "GB", ssid_32,
+                      "password"},
+        dialogue_case{"OnlyOneCarriageReturnDropped", "GB\nnet\r\r\npassword\r\n", "GB", "net\r",
+                      "password"},
+        dialogue_case{"RawKeyOf64Digits", "GB\nnet\n" + raw_key + "\r\n", "GB", "net", raw_key},
+        dialogue_case{"HighBytesKept", "GB\ncaf\xc3\xa9\n\xff\x80password\n", "GB", "caf\xc3\xa9",
+                      "\xff\x80password"},
+        dialogue_case{"QuotesAndBackslashesKept", "GB\na\"b\\c\np#$&'\"x\"#\n", "GB", "a\"b\\c",
+                      "p#$&'\"x\"#"},
+        dialogue_case{"NulEndsAnswerAndItsLine", "GB\nHome\0Net\npassword\0tail\r\n"s, "GB", "Home",
+                      "password"},
+        dialogue_case{"LastAnswerWithoutNewline", "GB\nnet\npassword", "GB", "net", "password"}),
+    testing_support::case_name{});
+
+struct refusal_case {
+    const char* name;
+    std::string input;
+    std::string output;
+};
+
+class RefusedAnswer : public testing::TestWithParam<refusal_case> {};
+
+// A refused answer is told why, its whole line is consumed, and the same question comes again.
+TEST_P(RefusedAnswer, IsExplainedAndItsQuestionAskedAgain) {
+    std::istringstream in{GetParam().input};
+    std::ostringstream out;
+    wifi_answers answers;
+
+    ASSERT_TRUE(ask_answers(in, out, answers));
+
+    EXPECT_EQ(out.str(), GetParam().output);
+    EXPECT_EQ(answer_text(answers.country), "GB");
+    EXPECT_EQ(answer_text(answers.ssid), "net");
+    EXPECT_EQ(answer_text(answers.password), "password");
+}
+
+using expected::country_prompt;
+using expected::password_prompt;
+using expected::ssid_prompt;
+
+INSTANTIATE_TEST_SUITE_P(
+    RefusalLoop, RefusedAnswer,
+    testing::Values(
+        refusal_case{"CountryTwice", "G\n#\nGB\nnet\npassword\n",
+                     country_prompt + expected::country_refused + country_prompt +
+                         expected::country_refused + expected::all_prompts},
+        refusal_case{
+            "LongSsidLineConsumed", "GB\n" + std::string(100'000, 's') + "\nnet\npassword\n",
+            country_prompt + ssid_prompt + expected::ssid_refused + ssid_prompt + password_prompt},
+        refusal_case{"ShortPassword", "GB\nnet\nshort\n\npassword\n",
+                     expected::all_prompts + expected::password_refused + password_prompt},
+        refusal_case{"HashAfterQuote", "GB\nHo\"m#e\nnet\npassword\n",
+                     country_prompt + ssid_prompt + expected::hash_refused + expected::ssid_prompt +
+                         password_prompt}),
     testing_support::case_name{});
 
 struct ended_case {
@@ -86,15 +130,17 @@ TEST_P(InputEnds, ReportsTheMissingAnswerAfterTheLastPrompt) {
 
 INSTANTIATE_TEST_SUITE_P(
     BeforeAllAnswers, InputEnds,
-    testing::Values(ended_case{"Empty", "", expected::country_prompt},
-                    ended_case{"OnlyBlankLines", "\n \n\t\n", expected::country_prompt},
-                    ended_case{"AfterCountryWithoutNewline", "GB",
-                               expected::country_prompt + expected::ssid_prompt},
-                    ended_case{"AfterCountry", "GB\n",
-                               expected::country_prompt + expected::ssid_prompt},
-                    ended_case{"AfterSsid", "GB\nnet\n  \n", expected::all_prompts},
-                    ended_case{"CountryLineWithManyWords", "GB a b c d",
-                               expected::country_prompt + expected::ssid_prompt}),
+    testing::Values(
+        ended_case{"Empty", "", expected::country_prompt},
+        ended_case{"OnlyBlankLines", "\n \n\t\n", expected::country_prompt},
+        ended_case{"AfterCountryWithoutNewline", "GB",
+                   expected::country_prompt + expected::ssid_prompt},
+        ended_case{"AfterCountry", "GB\n", expected::country_prompt + expected::ssid_prompt},
+        ended_case{"AfterSsid", "GB\nnet\n  \n", expected::all_prompts},
+        ended_case{"CountryLineWithManyWords", "GB a b c d",
+                   expected::country_prompt + expected::ssid_prompt},
+        ended_case{"AfterRefusedLastLine", "GB\nnet\nshort",
+                   expected::all_prompts + expected::password_refused + expected::password_prompt}),
     testing_support::case_name{});
 
 TEST(ReadToken, NeverWritesPastItsField) {
@@ -119,11 +165,32 @@ TEST(ReadToken, LeavesTheTerminatorAndTheTailInTheInput) {
 }
 
 // A stream buffer whose reads fail the way a file buffer's do on a closed
-// descriptor: by throwing.
+// descriptor: by throwing, here once `text` has been read.
 class failing_buffer : public std::streambuf {
+public:
+    explicit failing_buffer(std::string text = {}) : text_{std::move(text)} {
+        setg(text_.data(), text_.data(), text_.data() + text_.size());
+    }
+
 protected:
     int_type underflow() override { throw std::ios_base::failure("read error"); }
+
+private:
+    std::string text_;
 };
+
+TEST(AskAnswers, AFailingReadBeforeOrInsideALineCountsAsTheEndOfInput) {
+    for (const char* const text : {"GB\n", "GB\nnet"}) {
+        failing_buffer buffer{text};
+        std::istream in{&buffer};
+        std::ostringstream out;
+        wifi_answers answers;
+
+        EXPECT_FALSE(ask_answers(in, out, answers)) << text;
+        EXPECT_TRUE(in.bad()) << text;
+        EXPECT_EQ(answer_text(answers.ssid), "") << text;
+    }
+}
 
 TEST(ReadToken, AFailingReadCountsAsTheEndOfInput) {
     failing_buffer buffer;

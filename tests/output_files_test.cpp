@@ -110,8 +110,6 @@ INSTANTIATE_TEST_SUITE_P(
     Answers, RenderNetworkConfig,
     testing::Values(render_case{"Typical", make_answers("GB", "HomeNet", "secret1234"),
                                 expected::config_text("GB", "HomeNet", "\"secret1234\"")},
-                    render_case{"OneCharacterCountry", make_answers("G", "net", "pw"),
-                                expected::config_text("G", "net", "\"pw\"")},
                     render_case{"QuotesAndBackslashesAsTyped",
                                 make_answers("gb", "a\"b\\c", "p\"#\\$"),
                                 expected::config_text("gb", "a\"b\\c", "\"p\"#\\$\"")},

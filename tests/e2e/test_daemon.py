@@ -5,7 +5,9 @@ shown by -K) and then fails on the interface, which does not exist.
 """
 
 import os
+import random
 import re
+import sys
 import shutil
 import subprocess
 import unittest
@@ -27,18 +29,78 @@ def hexdump_bytes(log, label):
     length = int(match.group(1))
     hex_pairs = []
     for line in match.group(2).splitlines():
-        # hexdump_ascii lines hold the hex bytes, then the ASCII column.
-        hex_pairs.extend(re.findall(r"\b[0-9a-f]{2}\b", line[:55] if "_ascii" in label else line))
+        # A hexdump_ascii line holds the hex pairs, then after a wider gap the ASCII column,
+        # which can itself hold pairs that look like hex: take only the leading run of pairs.
+        leading = re.match(r"\s*((?:[0-9a-f]{2}(?: |$))+)", line)
+        hex_pairs.extend(leading.group(1).split() if leading else [])
     data = bytes(int(pair, 16) for pair in hex_pairs[:length])
     return data if len(data) == length else None
 
 
-def daemon_reading_of(path):
+def daemon_log_of(path):
     completed = subprocess.run(
         [DAEMON, "-D", "none", "-i", MISSING_INTERFACE, "-c", path, "-dd", "-K"],
         capture_output=True, timeout=harness.RUN_TIMEOUT, check=False)
-    return completed.stdout.decode("utf-8", "replace") + completed.stderr.decode(
-        "utf-8", "replace")
+    return completed.stdout + completed.stderr
+
+
+def daemon_reading_of(path):
+    return daemon_log_of(path).decode("utf-8", "replace")
+
+
+def is_raw_key(password):
+    return re.fullmatch(rb"[0-9a-fA-F]{64}", password) is not None
+
+
+def psk_value(password):
+    return password if is_raw_key(password) else b'"' + password + b'"'
+
+
+def read_back(raw_log):
+    """What the daemon read for the country, the SSID and the password, or
+    None when it refused the file."""
+    log = raw_log.decode("utf-8", "replace")
+    if "Failed to read or parse configuration" in log:
+        return None
+    country = re.search(rb"country='(.{2})'", raw_log, re.S)
+    passphrase = hexdump_bytes(log, "PSK (ASCII passphrase)")
+    raw_key = hexdump_bytes(log, "PSK")
+    return (country.group(1) if country else None, hexdump_bytes(log, "ssid"),
+            passphrase if passphrase is not None else raw_key)
+
+
+def intended_reading(answers):
+    """What the daemon should read for these answers: a raw key as its bytes."""
+    country, ssid, password = answers
+    return country, ssid, bytes.fromhex(password.decode()) if is_raw_key(password) else password
+
+
+# Pieces of generated answers: white space, quotes, comment signs, escapes,
+# control bytes and UTF-8, around the lengths where the daemon's limits lie.
+PIECES = [b"a", b"Z", b"7", b"f", b" ", b"\t", b'"', b"#", b"\\", b"'", b"$", b"\x01", b"\x7f",
+          b"\x1b", b"\xc3\xa9", b"\xe2\x98\x95"]
+LENGTHS = [1, 2, 7, 8, 9, 31, 32, 33, 62, 63, 64, 65, 66]
+CHOSEN = [b"My Home Net", b"correct horse battery staple", b'Ho"m#e', b'pa"ss#word1',
+          b'"a"#b"c"d', b'#"x"#"#', b"a" * 63 + b"\x7f", HEX_KEY.encode(),
+          HEX_KEY.upper().encode(), HEX_KEY[:63].encode() + b"g"]
+COUNTRIES = [b"GB", b"zz", b'G"', b"\xc3\xa9", b"G", b"G#", b"#G", b"\xff"]
+GOOD = (b"GB", b"HomeNet", b"password1")
+REFUSALS = [harness.EXPECTED[name] for name in
+            ("country_refused", "ssid_refused", "password_refused", "hash_refused")]
+
+
+def generated_answers(seed=2026):
+    """Answers a user can type on one line: none starts with white space (it
+    would be skipped) and none ends in a carriage return."""
+    rng = random.Random(seed)
+    answers = list(CHOSEN)
+    for length in LENGTHS:
+        text = b""
+        while len(text) < length:
+            text += rng.choice(PIECES)
+        text = text[:length]
+        answers.append(b"x" + text[1:] if text[:1] in (b" ", b"\t") else text)
+    return answers
 
 
 @unittest.skipIf(DAEMON is None, "wpa_supplicant (Debian package wpasupplicant) is not installed")
@@ -78,6 +140,57 @@ class DaemonReadsTheFile(harness.TemporaryDirectoryTestCase):
         self.assertEqual(hexdump_bytes(log, "ssid"), b"HomeNet")
         self.assertEqual(hexdump_bytes(log, "PSK"), bytes.fromhex(HEX_KEY), log)
         self.assertNotIn("Invalid passphrase length", log)
+
+
+@unittest.skipIf(DAEMON is None, "wpa_supplicant (Debian package wpasupplicant) is not installed")
+class DaemonJudgesEveryAnswer(harness.TemporaryDirectoryTestCase):
+    """Every answer is either written and read back exactly, or refused; and
+    a refused answer is one the daemon refuses or misreads when it is written
+    into the file as typed."""
+
+    def judge(self, field, answer, tally):
+        answers = list(GOOD)
+        answers[field] = answer
+        directory = self.path(str(len(os.listdir(self.directory))))
+        os.mkdir(directory)
+        result = harness.run(b"\n".join(answers) + b"\n", cwd=directory,
+                             argument_zero=os.path.join(directory, "tolvenix-setup"))
+        config = os.path.join(directory, "wpa_supplicant.conf")
+        refusal = next((text for text in REFUSALS
+                        if harness.platform_text(text) in result.stdout), None)
+        if refusal is None:
+            self.assertEqual(result.status, 0, result.stdout)
+            self.assertEqual(read_back(daemon_log_of(config)), intended_reading(answers))
+            tally["accepted"] = tally.get("accepted", 0) + 1
+            return
+        self.assertEqual(result.status, 3, result.stdout)
+        self.assertFalse(os.path.exists(config))
+        with open(config, "wb") as file:
+            file.write(harness.config_text(answers[0], answers[1], psk_value(answers[2])))
+        log = daemon_log_of(config)
+        self.assertNotEqual(read_back(log), intended_reading(answers),
+                            "refused, yet the daemon reads it back exactly")
+        complaint = re.search(rb"^(?:Line \d+: )?(?!Reading|Line: |Priority)(.*(?:[Ii]nvalid|"
+                              rb"failed|too long).*)$", log, re.M)
+        # The daemon's complaint without the value it quotes, so that the tally groups by kind.
+        key = "refused: {} / daemon: {}".format(
+            refusal.strip().decode(), re.sub(rb" ?['(0-9].*", b"", complaint.group(1)).decode()
+            if complaint else "reads it back differently")
+        tally[key] = tally.get(key, 0) + 1
+
+    def test_generated_answers_are_read_back_exactly_or_refused(self):
+        tally = {}
+        for country in COUNTRIES:
+            with self.subTest(country=country):
+                self.judge(0, country, tally)
+        for answer in generated_answers():
+            for field in (1, 2):
+                with self.subTest(field=field, answer=answer):
+                    self.judge(field, answer, tally)
+        for kind, count in sorted(tally.items()):
+            print(f"{count:3} {kind}", file=sys.stderr)
+        self.assertGreater(tally.get("accepted", 0), 10)
+        self.assertGreater(sum(tally.values()) - tally.get("accepted", 0), 10)
 
 
 if __name__ == "__main__":

@@ -36,7 +36,7 @@ class TerminalDialogue(harness.TemporaryDirectoryTestCase):
         with self.assertRaises(pexpect.TIMEOUT):
             child.read_nonblocking(size=1, timeout=seconds)
 
-    def test_each_prompt_is_shown_before_the_answer_is_typed(self):
+    def test_each_prompt_and_refusal_is_shown_before_the_answer_is_typed(self):
         child = self.spawn()
         before = self.expect_exactly(child, harness.COUNTRY_PROMPT)
         self.assertEqual(before, harness.BANNER.replace(b"\n", b"\r\n"))
@@ -45,17 +45,22 @@ class TerminalDialogue(harness.TemporaryDirectoryTestCase):
         self.assertEqual(self.expect_exactly(child, harness.SSID_PROMPT), b"")
         child.sendline("HomeNet")
         self.assertEqual(self.expect_exactly(child, harness.PASSWORD_PROMPT), b"")
-        child.sendline("0123456789")
+        child.sendline("short")
+        refused = harness.EXPECTED["password_refused"].replace(b"\n", b"\r\n")
+        self.assertEqual(self.expect_exactly(child, refused + harness.PASSWORD_PROMPT), b"")
+        self.assert_no_output_for(child)
+        child.sendline("correct horse battery staple")
         child.expect_exact(b"later.\r\n\r\n")
         child.expect(pexpect.EOF)
         child.close()
         self.assertEqual(child.exitstatus, 0)
         self.assertEqual(self.entries(), ["ssh", "wpa_supplicant.conf"])
+        self.assertIn(b'psk="correct horse battery staple"', self.read("wpa_supplicant.conf"))
 
     def test_empty_lines_do_not_bring_the_next_prompt(self):
         child = self.spawn()
         for prompt, answer in [(harness.COUNTRY_PROMPT, "GB"), (harness.SSID_PROMPT, "Net"),
-                               (harness.PASSWORD_PROMPT, "pw")]:
+                               (harness.PASSWORD_PROMPT, "password")]:
             child.expect_exact(prompt)
             for _ in range(3):
                 child.sendline("")

@@ -1,6 +1,6 @@
 // Feeds arbitrary bytes to the dialogue as standard input, renders the
 // configuration from the answers it read, and checks both against a small,
-// independent model of the token and line rules.
+// independent model of the reading rules and of the refusals.
 #include "console_dialogue.h"
 #include "expected_text.h"
 #include "output_files.h"
@@ -33,33 +33,91 @@ bool is_white(char character) {
     return std::string_view{" \t\n\v\f\r"}.find(character) != std::string_view::npos;
 }
 
-// The answers as the rules define them: skip white space, take up to
-// `width` non-white bytes, drop the rest of the line. An answer stops at a
-// NUL, as a C string does. None when the input ends first.
-struct model_answers {
+bool is_raw_key(std::string_view password) {
+    return password.size() == 64 && std::all_of(password.begin(), password.end(), [](char c) {
+               return std::string_view{"0123456789abcdefABCDEF"}.find(c) != std::string_view::npos;
+           });
+}
+
+// Whether some '#' has an odd number of '"' before it.
+bool hash_after_odd_quotes(std::string_view answer) {
+    for (std::size_t at = answer.find('#'); at != std::string_view::npos;
+         at = answer.find('#', at + 1)) {
+        if (std::count(answer.begin(), answer.begin() + static_cast<std::ptrdiff_t>(at), '"') % 2 ==
+            1) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The line each answer gets when it is refused, or an empty text.
+std::string refusal(std::size_t question, std::string_view answer) {
+    const bool printable = std::none_of(answer.begin(), answer.end(), [](char c) {
+        return static_cast<unsigned char>(c) < 0x20 || c == 0x7f;
+    });
+    switch (question) {
+        case 0:
+            return answer.size() < 2 || answer.find('#') != std::string_view::npos
+                       ? tolvenix::expected::country_refused
+                       : "";
+        case 1:
+            if (answer.size() > 32) {
+                return tolvenix::expected::ssid_refused;
+            }
+            break;
+        default:
+            if (is_raw_key(answer)) {
+                return "";
+            }
+            if (answer.size() < 8 || answer.size() > 63 || !printable) {
+                return tolvenix::expected::password_refused;
+            }
+    }
+    return hash_after_odd_quotes(answer) ? tolvenix::expected::hash_refused : "";
+}
+
+// The answers and the dialogue's output as the rules define them: skip white space; the
+// country is up to 2 non-white bytes and the rest of its line is dropped; the SSID and the
+// password are the rest of the line, cut at a NUL, without a CR right before the LF. A
+// refused answer is followed by its line and the same prompt. None when the input ends first.
+struct model_dialogue {
     std::array<std::optional<std::string>, 3> answers;
+    std::string output;
 };
 
-model_answers model(std::string_view input) {
-    constexpr std::array<std::size_t, 3> widths{tolvenix::country_width, tolvenix::ssid_width,
-                                                tolvenix::password_width};
-    model_answers result;
+model_dialogue model(std::string_view input) {
+    const std::array<std::string, 3> prompts{tolvenix::expected::country_prompt,
+                                             tolvenix::expected::ssid_prompt,
+                                             tolvenix::expected::password_prompt};
+    model_dialogue result;
     std::size_t position = 0;
-    for (std::size_t question = 0; question < widths.size(); ++question) {
+    for (std::size_t question = 0; question < prompts.size();) {
+        result.output += prompts[question];
         while (position < input.size() && is_white(input[position])) {
             ++position;
         }
         if (position == input.size()) {
             break;
         }
-        std::string token;
-        while (position < input.size() && token.size() < widths[question] &&
-               !is_white(input[position])) {
-            token.push_back(input[position++]);
+        const auto newline = std::min(input.find('\n', position), input.size());
+        std::string line{input.substr(position, newline - position)};
+        position = std::min(newline + 1, input.size());
+        if (question == 0) {
+            line = line.substr(0, 2);
+            line = line.substr(
+                0, static_cast<std::size_t>(std::find_if(line.begin(), line.end(), is_white) -
+                                            line.begin()));
+        } else if (newline < input.size() && !line.empty() && line.back() == '\r') {
+            line.pop_back();
         }
-        const auto newline = input.find('\n', position);
-        position = newline == std::string_view::npos ? input.size() : newline + 1;
-        result.answers[question] = token.substr(0, token.find('\0'));
+        line = line.substr(0, line.find('\0'));
+        const auto why = refusal(question, line);
+        result.output += why;
+        if (why.empty()) {
+            result.answers[question] = line;
+            ++question;
+        }
     }
     return result;
 }
@@ -69,16 +127,7 @@ void check_field(const std::array<char, capacity>& field,
                  const std::optional<std::string>& expected, const char* name) {
     const auto text = tolvenix::answer_text(field);
     require(text.size() < capacity, name);
-    require(std::none_of(text.begin(), text.end(), is_white), "white space inside a field");
-    if (expected) {
-        require(text == *expected, name);
-    }
-}
-
-bool is_raw_key(std::string_view password) {
-    return password.size() == 64 && std::all_of(password.begin(), password.end(), [](char c) {
-               return std::string_view{"0123456789abcdefABCDEF"}.find(c) != std::string_view::npos;
-           });
+    require(text == expected.value_or(""), name);
 }
 
 void check_rendering(const wifi_answers& answers) {
@@ -106,6 +155,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const auto expected = model(input);
     require(complete == expected.answers[2].has_value(), "complete input reported as ended");
+    require(out.str() == expected.output, "prompts or refusals differ from the rules");
     check_field(answers.country, expected.answers[0], "country differs from the rules");
     check_field(answers.ssid, expected.answers[1], "ssid differs from the rules");
     check_field(answers.password, expected.answers[2], "password differs from the rules");

@@ -1,0 +1,67 @@
+#include "wifi_answers.h"
+#include "expected_text.h"
+
+#include "case_name.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace tolvenix {
+namespace {
+
+using namespace std::string_literals;
+
+struct rule_case {
+    const char* name;
+    std::string_view (*rule)(std::string_view);
+    std::string answer;
+    std::string refusal;  // empty: accepted
+};
+
+class AnswerRule : public testing::TestWithParam<rule_case> {};
+
+TEST_P(AnswerRule, RefusesExactlyWhatTheDaemonWouldRefuseOrMisread) {
+    EXPECT_EQ(GetParam().rule(GetParam().answer), GetParam().refusal);
+}
+
+const std::string hex_64 = std::string(62, '0') + "aF";
+
+INSTANTIATE_TEST_SUITE_P(
+    Rules, AnswerRule,
+    testing::Values(
+        rule_case{"CountryOfTwo", country_refusal, "GB", ""},
+        rule_case{"CountryLowerCaseOrUnknown", country_refusal, "zz", ""},
+        rule_case{"CountryOfTwoBytesUtf8", country_refusal, "\xc3\xa9", ""},
+        rule_case{"CountryOfOne", country_refusal, "G", expected::country_refused},
+        rule_case{"CountryWithHash", country_refusal, "G#", expected::country_refused},
+        rule_case{"SsidOfOne", ssid_refusal, "x", ""},
+        rule_case{"SsidOf32Bytes", ssid_refusal, std::string(30, 's') + "\xc3\xa9", ""},
+        rule_case{"SsidOf33Bytes", ssid_refusal, std::string(31, 's') + "\xc3\xa9",
+                  expected::ssid_refused},
+        rule_case{"SsidWithControlBytes", ssid_refusal, "a\tb\x01\x7f", ""},
+        rule_case{"SsidHashAfterOneQuote", ssid_refusal, "Ho\"m#e", expected::hash_refused},
+        rule_case{"SsidHashAfterTwoQuotes", ssid_refusal, "\"Ho\"m#e", ""},
+        rule_case{"SsidHashBeforeQuote", ssid_refusal, "#Ho\"me", ""},
+        rule_case{"SsidTooLongBeforeHash", ssid_refusal, "\"#" + std::string(31, 's'),
+                  expected::ssid_refused},
+        rule_case{"PasswordOf7", password_refusal, "1234567", expected::password_refused},
+        rule_case{"PasswordOf8", password_refusal, "12345678", ""},
+        rule_case{"PasswordOf63", password_refusal, std::string(63, 'p'), ""},
+        rule_case{"PasswordOf64NotHex", password_refusal, std::string(63, '0') + "g",
+                  expected::password_refused},
+        rule_case{"PasswordOf64Hex", password_refusal, hex_64, ""},
+        rule_case{"PasswordOf65Hex", password_refusal, hex_64 + "0", expected::password_refused},
+        rule_case{"PasswordWithTab", password_refusal, "pass\tword", expected::password_refused},
+        rule_case{"PasswordWithDelete", password_refusal, "password\x7f",
+                  expected::password_refused},
+        rule_case{"PasswordWithSpacesAndHighBytes", password_refusal, "caf\xc3\xa9 au lait", ""},
+        rule_case{"PasswordHashAfterOneQuote", password_refusal, "pa\"ss#word1",
+                  expected::hash_refused},
+        rule_case{"PasswordHashAfterThreeQuotes", password_refusal, "\"a\"b\"#password",
+                  expected::hash_refused},
+        rule_case{"PasswordHashOutsideQuotes", password_refusal, "#pa\"ss\"#word", ""}),
+    testing_support::case_name{});
+
+}  // namespace
+}  // namespace tolvenix
