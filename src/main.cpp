@@ -1,3 +1,4 @@
+#include "safe_files.h"
 #include "setup_run.h"
 
 #include <iostream>
@@ -43,6 +44,7 @@ int run_on_windows(int argc, char* argv[]) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    tolvenix::prepare_process_for_file_writing();
     // The answers are read through the stream's own buffer rather than
     // character by character through C stdio, so even a huge pasted line is
     // skipped quickly. Every message is flushed explicitly before a read.

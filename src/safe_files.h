@@ -3,30 +3,27 @@
 // Safe file writing: a secret file put in place whole, privately and durably, and a marker file.
 // The few operating-system calls this needs, in a POSIX half and a Windows half; a marker file
 // is created without being turned against whatever already holds its name.
-#include <cstdint>
 #include <string>
 #include <string_view>
 
 namespace tolvenix {
 
+// Called once at the start, before any file is opened. On POSIX it opens /dev/null on any of
+// descriptors 0, 1 and 2 that is closed, so that no file of ours can become standard output and
+// receive what is meant for the console; and it ignores SIGXFSZ, so that a write past a file
+// size limit fails as a full disk does instead of ending the program. Nothing on Windows.
+void prepare_process_for_file_writing();
+
 // Puts `text` in place of the file at `target_path`: written to a new file beside it that only
 // its owner can read or write from the moment it exists, synced to the medium, then renamed
-// over the target. Interrupts are held back while the new file exists. On Windows every "\n"
-// is written as CR LF, as in any Windows text file. On any failure the new file is removed,
-// the target is left as it was, and false is returned.
+// over the target and the rename synced. Interrupts are held back until all that is done. On
+// Windows every "\n" is written as CR LF, as in any Windows text file. On any failure before
+// the rename the new file is removed, the target is left as it was, and false is returned.
 [[nodiscard]] bool replace_file_safely(const std::string& target_path, std::string_view text);
 
 // Creates an empty regular file at `path`, or empties the regular file already there, without
-// following a link and without waiting. Anything else by that name (a link, a FIFO, a device,
-// a directory) is left untouched, and false is returned.
+// following a link and without waiting. Anything else by that name (a link, a FIFO, a device, a
+// directory, a file with other hard links) is left untouched and unopened; false is returned.
 [[nodiscard]] bool create_empty_regular_file(const std::string& path);
-
-// How many fresh names replace_file_safely tries when one is already taken.
-inline constexpr std::uint64_t temporary_name_attempts = 16;
-
-// The name of attempt number `attempt` at a new file beside `target_path`: the target's name,
-// a random suffix and ".tmp". Two runs in one directory, or a file left by a killed run, do
-// not meet.
-[[nodiscard]] std::string temporary_name_for(const std::string& target_path, std::uint64_t attempt);
 
 }  // namespace tolvenix

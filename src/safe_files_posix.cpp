@@ -1,10 +1,12 @@
-// The POSIX half of safe file writing: open(2) with exactly the flags and
-// mode each file needs, write(2) to the end, fsync(2) and rename(2).
+// The POSIX half of safe file writing: mkostemps(3) and open(2) with exactly the flags each file
+// needs, write(2) to the end, fsync(2) and rename(2).
 #include "safe_files.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
-#include <cstdint>
+#include <cstdlib>
+#include <string_view>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -14,51 +16,20 @@ namespace tolvenix {
 
 namespace {
 
-// Holds back SIGINT, SIGTERM and SIGHUP for as long as it lives: a signal
-// that arrives meanwhile stays pending and takes its usual effect the moment
-// the previous mask returns. So no signal can end the program while a file
-// holding the password exists under a temporary name.
-class held_interrupts {
-public:
-    held_interrupts() {
-        sigset_t interrupts{};
-        sigemptyset(&interrupts);
-        for (const int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
-            sigaddset(&interrupts, signal_number);
-        }
-        pthread_sigmask(SIG_BLOCK, &interrupts, &previous_);
-    }
-    held_interrupts(const held_interrupts&) = delete;
-    held_interrupts& operator=(const held_interrupts&) = delete;
-    held_interrupts(held_interrupts&&) = delete;
-    held_interrupts& operator=(held_interrupts&&) = delete;
-    ~held_interrupts() { pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
-
-private:
-    sigset_t previous_{};
-};
-
 constexpr int no_file = -1;
 
-// Creates a file that did not exist, is not a link, and is readable and
-// writable by its owner only from its first moment, whatever the umask.
-int create_private_file(const std::string& path) {
-    // NOLINTNEXTLINE(cppcoreguidelines-pro-type-vararg): open(2) is variadic by definition
-    return ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                  S_IRUSR | S_IWUSR);
-}
-
-// A private file under a fresh temporary name beside the target; another
-// name is tried when one is taken. `temporary_path` receives its name.
+// Creates a new file beside the target under a fresh name, which `temporary_path` receives.
+// mkostemps creates it with O_EXCL, so neither a taken name nor a link is ever opened, and tries
+// other names itself. The file is created no wider than 0600; fchmod then gives the owner read and
+// write whatever the umask. A file system without modes (FAT) may refuse that, which is harmless.
 int create_temporary_beside(const std::string& target_path, std::string& temporary_path) {
-    for (std::uint64_t attempt = 0; attempt < temporary_name_attempts; ++attempt) {
-        temporary_path = temporary_name_for(target_path, attempt);
-        const int file = create_private_file(temporary_path);
-        if (file != no_file || errno != EEXIST) {
-            return file;
-        }
+    constexpr std::string_view suffix = ".tmp";
+    temporary_path = target_path + ".XXXXXX" + std::string{suffix};
+    const int file = ::mkostemps(temporary_path.data(), static_cast<int>(suffix.size()), O_CLOEXEC);
+    if (file != no_file) {
+        static_cast<void>(::fchmod(file, S_IRUSR | S_IWUSR));
     }
-    return no_file;
+    return file;
 }
 
 // Writes every byte, resuming after a partial write or an interruption.
@@ -91,21 +62,16 @@ bool sync_and_close(int file) {
     return synced && closed;
 }
 
-std::string directory_of(const std::string& path) {
-    const auto slash = path.rfind('/');
-    if (slash == std::string::npos) {
-        return ".";
-    }
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 // Makes a new or renamed entry in the directory of `path` survive a power
 // loss. A directory that may be written but not read cannot be opened for
 // this, and some file systems cannot sync a directory: there the entry is
 // left to the system. Only an error reported by the sync itself fails.
 bool sync_directory_of(const std::string& path) {
+    const auto slash = path.rfind('/');
+    const std::string name =
+        slash == std::string::npos ? "." : path.substr(0, std::max<std::size_t>(slash, 1));
     // NOLINTNEXTLINE(cppcoreguidelines-pro-type-vararg): open(2) is variadic by definition
-    const int directory = ::open(directory_of(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int directory = ::open(name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (directory == no_file) {
         return true;
     }
@@ -114,11 +80,9 @@ bool sync_directory_of(const std::string& path) {
     return synced;
 }
 
-// Writes the new file under a temporary name and renames it over the
-// target; with interrupts held back, so that it ends either renamed or
-// removed.
+// Writes the new file under a temporary name and renames it over the target; it ends either
+// renamed or removed.
 bool write_and_rename(const std::string& target_path, std::string_view text) {
-    const held_interrupts held;
     std::string temporary_path;
     const int file = create_temporary_beside(target_path, temporary_path);
     if (file == no_file) {
@@ -133,25 +97,69 @@ bool write_and_rename(const std::string& target_path, std::string_view text) {
     return false;
 }
 
+// Opens the marker file for emptying: an existing one only if it is a regular file with no other
+// link, judged before it is opened (opening a device can act on it) and checked again on the
+// descriptor, so that nothing swapped in meanwhile is emptied; a new one with O_EXCL. O_NOFOLLOW
+// refuses a link, O_NONBLOCK keeps a FIFO from waiting for a reader, and O_NOCTTY keeps a
+// terminal from becoming ours.
+int open_marker_file(const std::string& path) {
+    constexpr int flags = O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+    struct stat named {};
+    if (::lstat(path.c_str(), &named) != 0) {
+        // NOLINTNEXTLINE(cppcoreguidelines-pro-type-vararg): open(2) is variadic by definition
+        return errno == ENOENT ? ::open(path.c_str(), flags | O_CREAT | O_EXCL,
+                                        S_IRUSR | S_IWUSR | S_IRGRP | S_IWGRP | S_IROTH | S_IWOTH)
+                               : no_file;
+    }
+    if (!S_ISREG(named.st_mode) || named.st_nlink != 1) {
+        return no_file;
+    }
+    // NOLINTNEXTLINE(cppcoreguidelines-pro-type-vararg): open(2) is variadic by definition
+    const int file = ::open(path.c_str(), flags);
+    struct stat opened {};
+    if (file != no_file && (::fstat(file, &opened) != 0 || opened.st_dev != named.st_dev ||
+                            opened.st_ino != named.st_ino || opened.st_nlink != 1)) {
+        ::close(file);
+        return no_file;
+    }
+    return file;
+}
+
 }  // namespace
 
+void prepare_process_for_file_writing() {
+    for (int descriptor = STDIN_FILENO; descriptor <= STDERR_FILENO; ++descriptor) {
+        // NOLINTNEXTLINE(cppcoreguidelines-pro-type-vararg): fcntl(2) is variadic by definition
+        if (::fcntl(descriptor, F_GETFD) == no_file && errno == EBADF) {
+            // NOLINTNEXTLINE(cppcoreguidelines-pro-type-vararg): variadic; opens the lowest free fd
+            static_cast<void>(::open("/dev/null", O_RDWR));
+        }
+    }
+    static_cast<void>(std::signal(SIGXFSZ, SIG_IGN));
+}
+
 bool replace_file_safely(const std::string& target_path, std::string_view text) {
-    return write_and_rename(target_path, text) && sync_directory_of(target_path);
+    // SIGINT, SIGQUIT, SIGTERM and SIGHUP are held back meanwhile: one that arrives stays pending
+    // and takes its usual effect when the mask returns. So no signal ends the program while a
+    // file holding the password exists under a temporary name, or before its new name is durable.
+    sigset_t held{};
+    sigset_t previous{};
+    sigemptyset(&held);
+    for (const int signal_number : {SIGINT, SIGQUIT, SIGTERM, SIGHUP}) {
+        sigaddset(&held, signal_number);
+    }
+    pthread_sigmask(SIG_BLOCK, &held, &previous);
+    const bool replaced = write_and_rename(target_path, text) && sync_directory_of(target_path);
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    return replaced;
 }
 
 bool create_empty_regular_file(const std::string& path) {
-    // Without O_NOFOLLOW a link would empty the file it points to; without
-    // O_NONBLOCK a FIFO would wait for a reader forever. O_TRUNC is left out
-    // so that nothing but a regular file is ever changed.
-    // NOLINTNEXTLINE(cppcoreguidelines-pro-type-vararg): open(2) is variadic by definition
-    const int file = ::open(path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC,
-                            S_IRUSR | S_IWUSR | S_IRGRP | S_IWGRP | S_IROTH | S_IWOTH);
+    const int file = open_marker_file(path);
     if (file == no_file) {
         return false;
     }
-    struct stat status {};
-    const bool emptied = ::fstat(file, &status) == 0 && S_ISREG(status.st_mode) &&
-                         ::ftruncate(file, 0) == 0 && sync(file);
+    const bool emptied = ::ftruncate(file, 0) == 0 && sync(file);
     const bool closed = ::close(file) == 0;
     return emptied && closed && sync_directory_of(path);
 }

@@ -4,8 +4,8 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cstdint>
 #include <limits>
+#include <string>
 
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
@@ -54,37 +54,20 @@ BOOL WINAPI wait_for_temporary_file(DWORD /*event*/) {
     return FALSE;
 }
 
-class held_interrupts {
-public:
-    held_interrupts() {
-        temporary_file_exists.store(true);
-        SetConsoleCtrlHandler(wait_for_temporary_file, TRUE);
-    }
-    held_interrupts(const held_interrupts&) = delete;
-    held_interrupts& operator=(const held_interrupts&) = delete;
-    held_interrupts(held_interrupts&&) = delete;
-    held_interrupts& operator=(held_interrupts&&) = delete;
-    ~held_interrupts() {
-        temporary_file_exists.store(false);
-        SetConsoleCtrlHandler(wait_for_temporary_file, FALSE);
-    }
-};
-
-// A new file that nobody else may open while it is being written.
-HANDLE create_unshared_file(const std::wstring& path) {
-    return CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                       nullptr);
-}
-
+// A new file that nobody else may open while it is being written, named after this process (its
+// id and a count) beside the target; a name left by an earlier process of that id is passed over.
 HANDLE create_temporary_beside(const std::string& target_path, std::wstring& temporary_path) {
-    for (std::uint64_t attempt = 0; attempt < temporary_name_attempts; ++attempt) {
-        temporary_path = wide_path(temporary_name_for(target_path, attempt));
-        const HANDLE file = create_unshared_file(temporary_path);
-        if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS) {
+    constexpr unsigned last_attempt = 15;
+    for (unsigned attempt = 0;; ++attempt) {
+        temporary_path = wide_path(target_path + "." + std::to_string(GetCurrentProcessId()) + "." +
+                                   std::to_string(attempt) + ".tmp");
+        const HANDLE file = CreateFileW(temporary_path.c_str(), GENERIC_WRITE, 0, nullptr,
+                                        CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS ||
+            attempt == last_attempt) {
             return file;
         }
     }
-    return INVALID_HANDLE_VALUE;
 }
 
 bool write_all(HANDLE file, std::string_view text) {
@@ -106,10 +89,9 @@ bool flush_and_close(HANDLE file) {
     return flushed && closed;
 }
 
-}  // namespace
-
-bool replace_file_safely(const std::string& target_path, std::string_view text) {
-    const held_interrupts held;
+// Writes the new file under a temporary name and moves it over the target; it ends either moved
+// or removed.
+bool write_and_move(const std::string& target_path, std::string_view text) {
     std::wstring temporary_path;
     const HANDLE file = create_temporary_beside(target_path, temporary_path);
     if (file == INVALID_HANDLE_VALUE) {
@@ -125,6 +107,19 @@ bool replace_file_safely(const std::string& target_path, std::string_view text) 
     return false;
 }
 
+}  // namespace
+
+void prepare_process_for_file_writing() {}
+
+bool replace_file_safely(const std::string& target_path, std::string_view text) {
+    temporary_file_exists.store(true);
+    SetConsoleCtrlHandler(wait_for_temporary_file, TRUE);
+    const bool replaced = write_and_move(target_path, text);
+    temporary_file_exists.store(false);
+    SetConsoleCtrlHandler(wait_for_temporary_file, FALSE);
+    return replaced;
+}
+
 bool create_empty_regular_file(const std::string& path) {
     // The link itself is opened, never what it points to, so that a link
     // can be refused below instead of emptying its target.
@@ -137,6 +132,7 @@ bool create_empty_regular_file(const std::string& path) {
     BY_HANDLE_FILE_INFORMATION information{};
     const bool regular = GetFileType(file) == FILE_TYPE_DISK &&
                          GetFileInformationByHandle(file, &information) &&
+                         information.nNumberOfLinks == 1 &&
                          (information.dwFileAttributes &
                           (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0;
     // The handle is at the start of the file, so this empties it.

@@ -1,7 +1,9 @@
 // Preloaded into the program (LD_PRELOAD) to make one system call fail the
 // way a full, failing or removed card makes it fail. TOLVENIX_FAIL_CALL names
 // the call: "write" or "close" (on regular files only, so that the console
-// keeps working), "fsync" or "rename". TOLVENIX_SLOW_FSYNC=1 makes the first
+// keeps working), "fsync" (of every file, or of the one file or directory
+// that TOLVENIX_FAIL_PATH names when it is set) or "rename".
+// TOLVENIX_SLOW_FSYNC=1 makes the first
 // fsync take two seconds instead, as a slow card does, so that a test can
 // interrupt the program in the middle of writing. Every other call, and
 // every call when the variables are unset, goes to the C library.
@@ -30,6 +32,16 @@ bool is_regular_file(int descriptor) {
     return fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode);
 }
 
+// Whether the descriptor is the file or directory TOLVENIX_FAIL_PATH names,
+// or any when it is unset.
+bool is_chosen_path(int descriptor) {
+    const char* const chosen = std::getenv("TOLVENIX_FAIL_PATH");
+    struct stat named {};
+    struct stat opened {};
+    return chosen == nullptr || (stat(chosen, &named) == 0 && fstat(descriptor, &opened) == 0 &&
+                                 named.st_dev == opened.st_dev && named.st_ino == opened.st_ino);
+}
+
 template <typename function>
 function* next_definition(const char* name) {
     return reinterpret_cast<function*>(dlsym(RTLD_NEXT, name));
@@ -49,7 +61,7 @@ ssize_t write(int descriptor, const void* bytes, std::size_t count) {
 }
 
 int fsync(int descriptor) {
-    if (failing("fsync")) {
+    if (failing("fsync") && is_chosen_path(descriptor)) {
         errno = EIO;
         return -1;
     }

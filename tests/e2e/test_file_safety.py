@@ -5,6 +5,7 @@ the files' names, and system calls that fail."""
 import ctypes
 import json
 import os
+import resource
 import signal
 import stat
 import subprocess
@@ -111,6 +112,7 @@ class ThingsInTheWay(harness.TemporaryDirectoryTestCase):
             # (name, how to make what is named ssh, what must stay as it was)
             ("link to a file", lambda ssh, kept: os.symlink(kept, ssh), b"precious\n"),
             ("link to nothing", lambda ssh, kept: os.symlink(kept, ssh), None),
+            ("hard link", lambda ssh, kept: os.link(kept, ssh), b"precious\n"),
             ("FIFO", lambda ssh, kept: os.mkfifo(ssh), None),
             ("directory", lambda ssh, kept: os.mkdir(ssh), None),
         ]
@@ -136,6 +138,33 @@ class ThingsInTheWay(harness.TemporaryDirectoryTestCase):
                     with open(kept, "rb") as file:
                         self.assertEqual(file.read(), kept_bytes)
 
+    def test_a_device_named_ssh_is_never_opened(self):
+        """Opening a device can make its driver act; the node staying as it was does not
+        show that, so inotify reports every open of it."""
+        if os.geteuid() != 0:
+            self.skipTest("needs root, to make a device node")
+        ssh = self.path("ssh")
+        os.mknod(ssh, stat.S_IFCHR | 0o666, os.makedev(1, 3))  # what /dev/null is
+        libc = ctypes.CDLL(None, use_errno=True)
+        in_open = 0x20
+        watch = libc.inotify_init1(os.O_NONBLOCK)
+        self.assertGreaterEqual(watch, 0)
+        self.addCleanup(os.close, watch)
+        self.assertGreaterEqual(libc.inotify_add_watch(watch, ssh.encode(), in_open), 0)
+
+        def opens_seen():
+            try:
+                return len(os.read(watch, 4096))
+            except BlockingIOError:
+                return 0
+        os.close(os.open(ssh, os.O_RDONLY))
+        self.assertGreater(opens_seen(), 0, "inotify does not report opening this device")
+
+        result = harness.run(TYPICAL_ANSWERS, argument_zero=self.program_path())
+
+        self.assertEqual(result.status, 2, result.stdout)
+        self.assertEqual(opens_seen(), 0, "the program opened the device named ssh")
+
     def test_link_named_like_the_config_is_replaced_and_its_target_kept(self):
         kept = self.path("elsewhere")
         with open(kept, "wb") as file:
@@ -153,44 +182,97 @@ class ThingsInTheWay(harness.TemporaryDirectoryTestCase):
 @unittest.skipUnless(FAILING_CALLS, "needs the preloadable failing_calls library: a native, "
                      "dynamically linked build without sanitizers")
 class FailingOrSlowSystemCalls(harness.TemporaryDirectoryTestCase):
-    def test_a_failed_call_keeps_the_earlier_config_and_leaves_no_temporary(self):
+    def test_a_failed_call_ends_with_its_status_and_leaves_no_temporary(self):
         earlier = b"country=FR\nan earlier configuration\n"
-        for call in ("write", "fsync", "close", "rename"):
-            with self.subTest(call):
-                work = self.path(call)
+        cases = [
+            # (name, call, file whose call fails or "" for every file, status, config after)
+            ("write", "write", "", 1, earlier),
+            ("fsync", "fsync", "", 1, earlier),
+            ("close", "close", "", 1, earlier),
+            ("rename", "rename", "", 1, earlier),
+            # The rename is made; only its sync failed, as the README says.
+            ("directory fsync", "fsync", ".", 1, TYPICAL_CONFIG),
+            ("ssh fsync", "fsync", "ssh", 2, TYPICAL_CONFIG),
+        ]
+        for name, call, failing_path, status, config in cases:
+            with self.subTest(name):
+                work = self.path(name.replace(" ", "-"))
                 os.mkdir(work)
                 with open(os.path.join(work, "wpa_supplicant.conf"), "wb") as file:
                     file.write(earlier)
+                environment = {"LD_PRELOAD": FAILING_CALLS, "TOLVENIX_FAIL_CALL": call}
+                if failing_path:
+                    environment["TOLVENIX_FAIL_PATH"] = os.path.join(work, failing_path)
+                    if failing_path == "ssh":
+                        open(environment["TOLVENIX_FAIL_PATH"], "wb").close()
                 result = harness.run(TYPICAL_ANSWERS, argument_zero=os.path.join(work, "tool"),
-                                     extra_environment={"LD_PRELOAD": FAILING_CALLS,
-                                                        "TOLVENIX_FAIL_CALL": call})
-                self.assertEqual(result.status, 1, result.stdout)
-                self.assertTrue(result.stdout.endswith(CONFIG_ERROR))
-                self.assertEqual(self.read(call, "wpa_supplicant.conf"), earlier)
-                self.assertEqual(os.listdir(work), ["wpa_supplicant.conf"])
+                                     extra_environment=environment)
+                self.assertEqual(result.status, status, result.stdout)
+                with open(os.path.join(work, "wpa_supplicant.conf"), "rb") as file:
+                    self.assertEqual(file.read(), config)
+                self.assertEqual([entry for entry in os.listdir(work) if ".tmp" in entry], [])
 
     def test_a_signal_while_the_file_is_written_waits_until_it_is_in_place(self):
-        for number in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP):
+        """One run per signal, all at once: each is signalled inside the two-second sync of
+        its temporary file. No core file may appear for SIGQUIT, so its limit is 0."""
+        runs = {}
+        for number in (signal.SIGINT, signal.SIGQUIT, signal.SIGTERM, signal.SIGHUP):
+            work = self.path(signal.Signals(number).name)
+            os.mkdir(work)
+            args, executable = harness.command(os.path.join(work, "tool"))
+            environment = dict(os.environ, LD_PRELOAD=FAILING_CALLS, TOLVENIX_SLOW_FSYNC="1")
+            process = subprocess.Popen(
+                args, executable=executable, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                env=environment, cwd=work,
+                preexec_fn=lambda: resource.setrlimit(resource.RLIMIT_CORE, (0, 0)))
+            self.addCleanup(process.kill)
+            process.stdin.write(TYPICAL_ANSWERS)
+            process.stdin.close()
+            runs[number] = (process, work)
+        for process, _ in runs.values():
+            harness.read_until(process.stdout, harness.CONFIG_PROGRESS)
+        time.sleep(0.5)  # inside the two-second sync of each temporary file
+        for number, (process, _) in runs.items():
+            process.send_signal(number)
+        for number, (process, work) in runs.items():
             with self.subTest(signal.Signals(number).name):
-                work = self.path(signal.Signals(number).name)
-                os.mkdir(work)
-                args, executable = harness.command(os.path.join(work, "tool"))
-                environment = dict(os.environ, LD_PRELOAD=FAILING_CALLS, TOLVENIX_SLOW_FSYNC="1")
-                process = subprocess.Popen(args, executable=executable, stdin=subprocess.PIPE,
-                                           stdout=subprocess.PIPE, env=environment)
-                self.addCleanup(process.kill)
-                process.stdin.write(TYPICAL_ANSWERS)
-                process.stdin.close()
-                harness.read_until(process.stdout, harness.CONFIG_PROGRESS)
-                time.sleep(0.5)  # inside the two-second sync of the temporary file
-                process.send_signal(number)
                 self.assertEqual(process.wait(timeout=harness.RUN_TIMEOUT), -number)
                 process.stdout.close()
                 # The signal took effect once the file was in place, before ssh.
                 self.assertEqual(os.listdir(work), ["wpa_supplicant.conf"])
-                self.assertEqual(self.read(signal.Signals(number).name, "wpa_supplicant.conf"),
-                                 TYPICAL_CONFIG)
+                with open(os.path.join(work, "wpa_supplicant.conf"), "rb") as file:
+                    self.assertEqual(file.read(), TYPICAL_CONFIG)
 
+    def test_closed_standard_output_never_receives_the_password_file(self):
+        """With descriptors 1 and 2 closed, the file holding the password must not take
+        either number, where any later message would land in it."""
+        args, executable = harness.command(self.program_path())
+        environment = dict(os.environ, LD_PRELOAD=FAILING_CALLS, TOLVENIX_SLOW_FSYNC="1")
+
+        def close_output():
+            os.close(1)
+            os.close(2)
+        process = subprocess.Popen(args, executable=executable, stdin=subprocess.PIPE,
+                                   env=environment, preexec_fn=close_output)
+        self.addCleanup(process.kill)
+        process.stdin.write(TYPICAL_ANSWERS)
+        process.stdin.close()
+        descriptors = {}
+        deadline = time.monotonic() + harness.RUN_TIMEOUT
+        while not descriptors and process.poll() is None and time.monotonic() < deadline:
+            fd_directory = f"/proc/{process.pid}/fd"
+            for entry in os.listdir(fd_directory):
+                try:
+                    target = os.readlink(os.path.join(fd_directory, entry))
+                except OSError:
+                    continue
+                if ".tmp" in target:
+                    descriptors[int(entry)] = target
+            time.sleep(0.01)
+        self.assertEqual(process.wait(timeout=harness.RUN_TIMEOUT), 0)
+        self.assertTrue(descriptors, "the temporary file was never seen open")
+        self.assertGreaterEqual(min(descriptors), 3, descriptors)
+        self.assertEqual(self.read("wpa_supplicant.conf"), TYPICAL_CONFIG)
 
 if __name__ == "__main__":
     unittest.main(verbosity=2)

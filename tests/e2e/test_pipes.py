@@ -114,12 +114,14 @@ class ArgumentZero(harness.TemporaryDirectoryTestCase):
         with open(os.path.join(deep, "wpa_supplicant.conf"), "rb") as file:
             self.assertEqual(file.read(), TYPICAL_CONFIG)
 
-    def test_config_is_readable_by_its_owner_only(self):
-        result = harness.run(TYPICAL_ANSWERS, argument_zero=self.program_path())
-
-        self.assertEqual(result.status, 0)
-        mode = stat.S_IMODE(os.stat(self.path("wpa_supplicant.conf")).st_mode)
-        self.assertEqual(mode, 0o600)
+    def test_config_is_readable_and_writable_by_its_owner_only_whatever_the_umask(self):
+        for umask in (0o022, 0o277):
+            with self.subTest(umask=oct(umask)):
+                result = harness.run(TYPICAL_ANSWERS, argument_zero=self.program_path(),
+                                     preexec_fn=lambda: os.umask(umask))
+                self.assertEqual(result.status, 0)
+                mode = stat.S_IMODE(os.stat(self.path("wpa_supplicant.conf")).st_mode)
+                self.assertEqual(mode, 0o600)
 
 
 class FailedRuns(harness.TemporaryDirectoryTestCase):
@@ -199,8 +201,10 @@ class FailedRuns(harness.TemporaryDirectoryTestCase):
 
 
 def limit_file_size(limit):
+    """A file size limit with SIGXFSZ at its default, which ends a program that writes past
+    the limit unless the program ignores the signal itself."""
     def apply():
-        signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+        signal.signal(signal.SIGXFSZ, signal.SIG_DFL)
         resource.setrlimit(resource.RLIMIT_FSIZE, (limit, limit))
     return apply
 
