@@ -20,6 +20,9 @@ endif()
 
 if(WIN32)
   set(tolvenix_package_platform windows-x86_64)
+elseif(APPLE)
+  # scripts/make-dist packs the universal program itself; this names a one-architecture one.
+  set(tolvenix_package_platform macos-${CMAKE_SYSTEM_PROCESSOR})
 elseif(CMAKE_SYSTEM_PROCESSOR MATCHES "^(aarch64|arm64|ARM64)$")
   set(tolvenix_package_platform linux-arm64)
   set(tolvenix_deb_architecture arm64)
@@ -50,6 +53,8 @@ set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/PackageComponents.cmake)
 
 if(WIN32)
   set(CPACK_GENERATOR ZIP)
+elseif(APPLE)
+  set(CPACK_GENERATOR TGZ)
 else()
   set(CPACK_GENERATOR TGZ DEB)
   set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE ${tolvenix_deb_architecture})
