@@ -13,8 +13,21 @@ if(NOT WIN32)
           COMPONENT system)
 endif()
 install(FILES README.md LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT documents)
+
+# Compresses `input` into `output` as Debian wants it: gzip -9, without a name or time stamp,
+# so that the bytes depend on the content alone.
+function(tolvenix_gzip input output)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${input})
+  execute_process(COMMAND gzip -9n --stdout ${input} OUTPUT_FILE ${output}
+                  COMMAND_ERROR_IS_FATAL ANY)
+endfunction()
+
+set(tolvenix_generated ${PROJECT_BINARY_DIR}/generated)
 if(NOT WIN32)
-  install(FILES man/tolvenix-setup.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1
+  # The manual page, with the project's one version, compressed.
+  configure_file(man/tolvenix-setup.1.in ${tolvenix_generated}/tolvenix-setup.1 @ONLY)
+  tolvenix_gzip(${tolvenix_generated}/tolvenix-setup.1 ${tolvenix_generated}/tolvenix-setup.1.gz)
+  install(FILES ${tolvenix_generated}/tolvenix-setup.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1
           COMPONENT documents)
 endif()
 
@@ -39,6 +52,39 @@ endif()
 set(CPACK_PACKAGE_NAME ${PROJECT_NAME})
 set(CPACK_PACKAGE_VENDOR "The tolvenix-setup developers")
 set(CPACK_PACKAGE_CONTACT "tolvenix-setup developers <tolvenix-setup@example.invalid>")
+
+if(NOT WIN32 AND NOT APPLE)
+  # What Debian asks of every package, installed with the program the .deb holds: a
+  # machine-readable copyright file made from LICENSE, the changelog of a native package
+  # (its date from SOURCE_DATE_EPOCH when set, as string(TIMESTAMP) honours it), and for the
+  # static program of a release the lintian override, with its reason.
+  file(READ LICENSE license_text)
+  string(REGEX REPLACE "^.*Copyright[^\n]*\n\n" "" license_text "${license_text}")
+  string(STRIP "${license_text}" license_text)
+  string(REPLACE "\n\n" "\n.\n" license_text "${license_text}")
+  string(REPLACE "\n" "\n " license_text " ${license_text}")
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/LICENSE)
+  file(WRITE ${tolvenix_generated}/copyright
+       "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/\n"
+       "Upstream-Name: ${PROJECT_NAME}\n"
+       "Upstream-Contact: ${CPACK_PACKAGE_CONTACT}\n\n"
+       "Files: *\n"
+       "Copyright: 2026 The tolvenix-setup developers\n"
+       "License: Expat\n${license_text}\n")
+  string(TIMESTAMP tolvenix_changelog_date "%a, %d %b %Y %H:%M:%S +0000" UTC)
+  configure_file(cmake/debian/changelog.in ${tolvenix_generated}/changelog @ONLY)
+  tolvenix_gzip(${tolvenix_generated}/changelog ${tolvenix_generated}/changelog.gz)
+  install(FILES ${tolvenix_generated}/copyright ${tolvenix_generated}/changelog.gz
+          DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT system)
+  if(TOLVENIX_STATIC_LINK)
+    install(FILES cmake/debian/lintian-overrides
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME ${PROJECT_NAME}
+            COMPONENT system)
+  else()
+    # A program linked against shared libraries (the test builds) depends on their packages.
+    set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  endif()
+endif()
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY ${PROJECT_DESCRIPTION})
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_RESOURCE_FILE_README ${PROJECT_SOURCE_DIR}/README.md)
@@ -60,8 +106,9 @@ else()
   set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE ${tolvenix_deb_architecture})
   set(CPACK_DEBIAN_PACKAGE_SECTION utils)
   set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+  # The synopsis is the project's description; the long description must not repeat it.
   set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-      "${PROJECT_DESCRIPTION}\n Asks for the Wi-Fi country code, network name and password and writes\n wpa_supplicant.conf and an empty ssh file for a headless Raspberry Pi.")
+      "Asks for the Wi-Fi country code, network name and password, and writes\n wpa_supplicant.conf and an empty ssh file for a headless Raspberry Pi.")
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 endif()
 set(CPACK_SOURCE_GENERATOR "")

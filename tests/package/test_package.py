@@ -17,6 +17,7 @@ CPACK = os.environ.get("TOLVENIX_CPACK", "cpack")
 CPACK_CONFIG = os.environ.get("TOLVENIX_CPACK_CONFIG", "")
 DEB_ARCHITECTURE = os.environ.get("TOLVENIX_DEB_ARCHITECTURE", "")
 EXTENSIONS = {"DEB": ".deb", "TGZ": ".tar.gz", "ZIP": ".zip"}
+LINTIAN = os.environ.get("TOLVENIX_LINTIAN", "")
 
 
 class Package(harness.TemporaryDirectoryTestCase):
@@ -80,9 +81,23 @@ class Package(harness.TemporaryDirectoryTestCase):
             root = os.path.join(root, "usr")
         program = "bin/tolvenix-setup.exe" if harness.ON_WINDOWS else "bin/tolvenix-setup"
         documents = ["share/doc/tolvenix-setup/README.md", "share/doc/tolvenix-setup/LICENSE"]
-        manual = [] if harness.ON_WINDOWS else ["share/man/man1/tolvenix-setup.1"]
-        self.assert_holds(root, [program, *documents, *manual])
+        manual = [] if harness.ON_WINDOWS else ["share/man/man1/tolvenix-setup.1.gz"]
+        debian = (["share/doc/tolvenix-setup/copyright", "share/doc/tolvenix-setup/changelog.gz"]
+                  if GENERATOR == "DEB" else [])
+        self.assert_holds(root, [program, *documents, *manual, *debian])
         self.run_installed(os.path.join(root, program))
+        if GENERATOR == "DEB":
+            self.assert_lintian_clean(package)
+
+    def assert_lintian_clean(self, package):
+        """Debian's package checker finds no error and no warning. As root it adds a notice
+        on standard error, which is not a finding."""
+        if not LINTIAN:
+            self.fail("lintian is not installed (Debian: lintian)")
+        checked = subprocess.run([LINTIAN, "--fail-on", "error,warning",
+                                  "--tag-display-limit", "0", package],
+                                 capture_output=True, text=True, timeout=harness.RUN_TIMEOUT)
+        self.assertEqual(checked.returncode, 0, checked.stdout + checked.stderr)
 
 
 if __name__ == "__main__":
