@@ -55,16 +55,15 @@ BOOL WINAPI wait_for_temporary_file(DWORD /*event*/) {
 }
 
 // A new file that nobody else may open while it is being written, named after this process (its
-// id and a count) beside the target; a name left by an earlier process of that id is passed over.
+// id and a count) beside the target; up to 16 names left by an earlier process of that id are
+// passed over.
 HANDLE create_temporary_beside(const std::string& target_path, std::wstring& temporary_path) {
-    constexpr unsigned last_attempt = 15;
     for (unsigned attempt = 0;; ++attempt) {
         temporary_path = wide_path(target_path + "." + std::to_string(GetCurrentProcessId()) + "." +
                                    std::to_string(attempt) + ".tmp");
         const HANDLE file = CreateFileW(temporary_path.c_str(), GENERIC_WRITE, 0, nullptr,
                                         CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS ||
-            attempt == last_attempt) {
+        if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS || attempt == 15) {
             return file;
         }
     }

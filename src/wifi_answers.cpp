@@ -28,18 +28,11 @@ bool has_hash_after_odd_quotes(std::string_view answer) {
     return false;
 }
 
-// The passphrase lengths the daemon accepts, and the control bytes it refuses in one: those
-// below the space, and DEL.
-constexpr std::size_t shortest_passphrase = 8;
-constexpr std::size_t longest_passphrase = 63;
-constexpr unsigned char space = 0x20;
-constexpr unsigned char del = 0x7f;
-
-// The daemon refuses a passphrase holding a control byte.
+// The daemon refuses a passphrase holding a control byte: one below the space, or DEL.
 bool has_control_byte(std::string_view text) {
     return std::any_of(text.begin(), text.end(), [](char byte) {
         const auto code = static_cast<unsigned char>(byte);
-        return code < space || code == del;
+        return code < 0x20 || code == 0x7f;
     });
 }
 
@@ -71,8 +64,7 @@ std::string_view password_refusal(std::string_view password) {
     if (is_raw_key(password)) {
         return {};
     }
-    if (password.size() < shortest_passphrase || password.size() > longest_passphrase ||
-        has_control_byte(password)) {
+    if (password.size() < 8 || password.size() > 63 || has_control_byte(password)) {
         return password_message;
     }
     return has_hash_after_odd_quotes(password) ? hash_message : std::string_view{};

@@ -3,29 +3,13 @@
 // The Windows console (Windows only): typed text as UTF-8, and a window that waits for Enter.
 // The console is read as Unicode, whatever its code page; a window opened just for this program
 // stays open until its result has been read.
+#include "console_text_decoder.h"
+
 #include <iosfwd>
 #include <streambuf>
 #include <string>
-#include <string_view>
 
 namespace tolvenix {
-
-// Turns the UTF-16 text a console read returns into the UTF-8 bytes a POSIX terminal would
-// deliver: CR LF becomes LF, a surrogate pair becomes one 4-byte character even when a read
-// ends between its halves, and Ctrl-Z ends the input as the C runtime's text mode does.
-class console_text_decoder {
-public:
-    // Appends the UTF-8 of `units` to `utf8`. What cannot be decoded yet (a CR or the first
-    // half of a pair at the end of `units`) is kept for the next call. Returns false when a
-    // Ctrl-Z ended the input: the text before it is appended, the rest of the read dropped.
-    bool decode(std::wstring_view units, std::string& utf8);
-
-private:
-    void append_unit(wchar_t unit, std::string& utf8);
-
-    wchar_t pending_high_surrogate_ = 0;
-    bool pending_carriage_return_ = false;
-};
 
 // Standard input when it is a console: read through ReadConsoleW, delivered as UTF-8. After
 // a Ctrl-Z it reports the end of the input once, and reads the console again if asked.

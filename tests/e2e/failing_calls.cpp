@@ -3,9 +3,8 @@
 // the call: "write" or "close" (on regular files only, so that the console
 // keeps working), "fsync" (of every file, or of the one file or directory
 // that TOLVENIX_FAIL_PATH names when it is set) or "rename".
-// TOLVENIX_SLOW_FSYNC=1 makes the first
-// fsync take two seconds instead, as a slow card does, so that a test can
-// interrupt the program in the middle of writing. Every other call, and
+// TOLVENIX_SLOW_FSYNC_MS=N makes the first fsync take N milliseconds first,
+// as a slow card does, so that a test can act in the middle of writing. Every other call, and
 // every call when the variables are unset, goes to the C library.
 //
 // The C library's headers are left out on purpose: they declare some of
@@ -66,9 +65,11 @@ int fsync(int descriptor) {
         return -1;
     }
     static bool slowed = false;
-    if (!slowed && std::getenv("TOLVENIX_SLOW_FSYNC") != nullptr) {
+    const char* const slow_ms = std::getenv("TOLVENIX_SLOW_FSYNC_MS");
+    if (!slowed && slow_ms != nullptr) {
         slowed = true;
-        const timespec slow_card{2, 0};
+        const long milliseconds = std::atol(slow_ms);
+        const timespec slow_card{milliseconds / 1000, milliseconds % 1000 * 1000000L};
         nanosleep(&slow_card, nullptr);
     }
     static auto* const real = next_definition<int(int)>("fsync");

@@ -14,6 +14,7 @@ import select
 import shlex
 import shutil
 import subprocess
+import sys
 import time
 import tempfile
 import unittest
@@ -179,5 +180,5 @@ def spawn_arguments(argument_zero):
     args, executable = command(argument_zero)
     if executable is None:
         return args[0], args[1:]
-    return "/usr/bin/python3", ["-c", "import os, sys; os.execv(sys.argv[1], sys.argv[2:])",
+    return sys.executable, ["-c", "import os, sys; os.execv(sys.argv[1], sys.argv[2:])",
                                 executable, *args]

@@ -18,6 +18,8 @@ from harness import CONFIG_ERROR, TYPICAL_ANSWERS, config_text
 
 TYPICAL_CONFIG = config_text(b"GB", b"HomeNet", b'"0123456789"')
 FAILING_CALLS = os.environ.get("TOLVENIX_FAILING_CALLS", "")
+# How long the slowed sync of the temporary file takes: long enough to act inside it.
+SLOW_FSYNC_MS = "1000"
 NOBODY = 65534
 POSIX_ONLY = "Windows: links, FIFOs, file modes and other users are POSIX cases here"
 
@@ -67,7 +69,7 @@ def as_nobody():
 
 @unittest.skipIf(harness.ON_WINDOWS, POSIX_ONLY)
 class AnotherUserWatching(harness.TemporaryDirectoryTestCase):
-    RUNS = 50
+    RUNS = 40
 
     def watch_runs(self, umask):
         """Runs the program RUNS times in a fresh directory while another
@@ -76,7 +78,7 @@ class AnotherUserWatching(harness.TemporaryDirectoryTestCase):
         work = self.path(f"umask-{umask:03o}")
         os.mkdir(work)
         os.chmod(work, 0o755)
-        watcher = subprocess.Popen(["/usr/bin/python3", "-c", WATCHER, work],
+        watcher = subprocess.Popen([sys.executable, "-c", WATCHER, work],
                                    stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                                    preexec_fn=as_nobody)
         self.addCleanup(watcher.kill)
@@ -213,14 +215,14 @@ class FailingOrSlowSystemCalls(harness.TemporaryDirectoryTestCase):
                 self.assertEqual([entry for entry in os.listdir(work) if ".tmp" in entry], [])
 
     def test_a_signal_while_the_file_is_written_waits_until_it_is_in_place(self):
-        """One run per signal, all at once: each is signalled inside the two-second sync of
+        """One run per signal, all at once: each is signalled inside the one-second sync of
         its temporary file. No core file may appear for SIGQUIT, so its limit is 0."""
         runs = {}
         for number in (signal.SIGINT, signal.SIGQUIT, signal.SIGTERM, signal.SIGHUP):
             work = self.path(signal.Signals(number).name)
             os.mkdir(work)
             args, executable = harness.command(os.path.join(work, "tool"))
-            environment = dict(os.environ, LD_PRELOAD=FAILING_CALLS, TOLVENIX_SLOW_FSYNC="1")
+            environment = dict(os.environ, LD_PRELOAD=FAILING_CALLS, TOLVENIX_SLOW_FSYNC_MS=SLOW_FSYNC_MS)
             process = subprocess.Popen(
                 args, executable=executable, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                 env=environment, cwd=work,
@@ -231,7 +233,7 @@ class FailingOrSlowSystemCalls(harness.TemporaryDirectoryTestCase):
             runs[number] = (process, work)
         for process, _ in runs.values():
             harness.read_until(process.stdout, harness.CONFIG_PROGRESS)
-        time.sleep(0.5)  # inside the two-second sync of each temporary file
+        time.sleep(0.3)  # inside the one-second sync of each temporary file
         for number, (process, _) in runs.items():
             process.send_signal(number)
         for number, (process, work) in runs.items():
@@ -247,7 +249,7 @@ class FailingOrSlowSystemCalls(harness.TemporaryDirectoryTestCase):
         """With descriptors 1 and 2 closed, the file holding the password must not take
         either number, where any later message would land in it."""
         args, executable = harness.command(self.program_path())
-        environment = dict(os.environ, LD_PRELOAD=FAILING_CALLS, TOLVENIX_SLOW_FSYNC="1")
+        environment = dict(os.environ, LD_PRELOAD=FAILING_CALLS, TOLVENIX_SLOW_FSYNC_MS=SLOW_FSYNC_MS)
 
         def close_output():
             os.close(1)

@@ -32,7 +32,7 @@ class TerminalDialogue(harness.TemporaryDirectoryTestCase):
         child.expect_exact(text)
         return child.before
 
-    def assert_no_output_for(self, child, seconds=0.5):
+    def assert_no_output_for(self, child, seconds=0.3):
         with self.assertRaises(pexpect.TIMEOUT):
             child.read_nonblocking(size=1, timeout=seconds)
 
