@@ -1,10 +1,11 @@
-"""Inspects a macOS program built here, where no Mac can run it.
+"""Checks a macOS program built here, where no Mac can run it, by reading its Mach-O file.
 
-    inspect_macho.py PROGRAM ARCH... --nm LLVM_NM --tbd LIBSYSTEM_TBD
+    check_macho.py PROGRAM ARCH... --nm LLVM_NM --tbd LIBSYSTEM_TBD
 
 For each ARCH (arm64, x86_64) the program, or the slice of a universal program, must be Mach-O
-for that architecture, need at most macOS 11.0, load only /usr/lib/libSystem.B.dylib, and need
-no symbol that libSystem does not export (LIBSYSTEM_TBD lists them). An arm64 slice must carry
+for that architecture, start on macOS 11 (Big Sur) or later, load only
+/usr/lib/libSystem.B.dylib, and need no symbol that libSystem does not export (LIBSYSTEM_TBD
+lists them). An arm64 slice must carry
 an ad hoc signature whose page hashes match its pages: macOS kills an arm64 program whose
 signature does not match.
 """
@@ -21,6 +22,7 @@ LC_LOAD_DYLIBS = {0xC, 0x18 | 0x80000000, 0x1F | 0x80000000, 0x20}
 LC_CODE_SIGNATURE, LC_VERSION_MIN_MACOSX, LC_BUILD_VERSION = 0x1D, 0x24, 0x32
 CODE_DIRECTORY, SHA256 = 0xFADE0C02, 2
 SYSTEM_LIBRARY = "/usr/lib/libSystem.B.dylib"
+# The oldest macOS the program is built for: Big Sur, the first with Apple silicon.
 NEWEST_MINIMUM = (11, 0)
 
 
@@ -78,7 +80,7 @@ def signature_problems(image, dataoff, datasize):
     return ["no code directory in the signature"]
 
 
-def inspect(architecture, image, undefined, exported):
+def check_slice(architecture, image, undefined, exported):
     problems = []
     libraries, minimum, signature = [], None, None
     for command, body in load_commands(image):
@@ -94,7 +96,7 @@ def inspect(architecture, image, undefined, exported):
     if libraries != [SYSTEM_LIBRARY]:
         problems.append(f"loads {libraries}, not only {SYSTEM_LIBRARY}")
     if minimum is None or minimum > NEWEST_MINIMUM:
-        problems.append(f"needs macOS {minimum}, more than 11.0")
+        problems.append(f"needs macOS {minimum}, newer than Big Sur")
     if architecture == "arm64":
         problems += (signature_problems(image, *signature) if signature
                      else ["no code signature"])
@@ -127,7 +129,7 @@ def main():
         undefined = subprocess.run(
             [arguments.nm, "-u", "--just-symbol-name", f"--arch={architecture}",
              arguments.program], capture_output=True, text=True, check=True).stdout.split()
-        problems += inspect(architecture, images[architecture], undefined, exported)
+        problems += check_slice(architecture, images[architecture], undefined, exported)
     for problem in problems:
         print(problem, file=sys.stderr)
     return 1 if problems else 0
