@@ -33,13 +33,30 @@ constexpr bool is_white_space(int character) {
 
 constexpr auto end_of_input = std::char_traits<char>::eof();
 
-// Moves past white space; false when the input ends first.
-bool skip_white_space(std::streambuf& input) {
-    auto next = input.sgetc();
-    while (next != end_of_input && is_white_space(next)) {
-        next = input.snextc();
+// Moves past white space to the first byte of an answer. False, with the stream's state set,
+// when the stream was already done, or the input ends first, or a read fails: a stream buffer
+// reports a failed read (a closed descriptor, say) by throwing, which to the dialogue is the end
+// of the input too.
+bool skip_to_answer(std::istream& in) {
+    std::streambuf* const input = in.rdbuf();
+    if (input == nullptr || !in.good()) {
+        in.setstate(std::ios::failbit);
+        return false;
     }
-    return next != end_of_input;
+    try {
+        auto next = input->sgetc();
+        while (next != end_of_input && is_white_space(next)) {
+            next = input->snextc();
+        }
+        if (next == end_of_input) {
+            in.setstate(std::ios::eofbit | std::ios::failbit);
+            return false;
+        }
+        return true;
+    } catch (...) {
+        in.setstate(std::ios::badbit);
+        return false;
+    }
 }
 
 // Moves the characters of one token into `token`, at most its size, and
@@ -75,22 +92,11 @@ std::optional<std::string_view> read_country(std::istream& in, line_buffer& buff
 // The SSID and the password: the rest of the line after any white space, up to its line feed.
 // A NUL ends the answer and a carriage return right before the line feed is not part of it.
 std::optional<std::string_view> read_line(std::istream& in, line_buffer& buffer) {
-    if (!in.good() || in.rdbuf() == nullptr) {
-        in.setstate(std::ios::failbit);
+    if (!skip_to_answer(in)) {
         return std::nullopt;
     }
-    try {
-        if (!skip_white_space(*in.rdbuf())) {
-            in.setstate(std::ios::eofbit | std::ios::failbit);
-            return std::nullopt;
-        }
-    } catch (...) {
-        // A stream buffer reports a failed read (a closed descriptor, say) by throwing; to the
-        // dialogue that is the end of the input.
-        in.setstate(std::ios::badbit);
-        return std::nullopt;
-    }
-    // Stops before the line feed, at the end of the input, or when the buffer is full.
+    // Stops before the line feed, at the end of the input, or when the buffer is full; a failed
+    // read inside the line sets badbit.
     in.get(buffer.data(), static_cast<std::streamsize>(buffer.size()), '\n');
     if (in.bad()) {
         return std::nullopt;
@@ -153,23 +159,16 @@ bool read_token(std::istream& in, std::size_t width, std::span<char> field) {
         return false;
     }
     field[0] = '\0';
-    std::streambuf* const input = in.rdbuf();
-    if (input == nullptr || !in.good()) {
-        in.setstate(std::ios::failbit);
+    if (!skip_to_answer(in)) {
         return false;
     }
     // Never more than the field can hold with its terminating NUL.
     const std::size_t limit = std::min(width, field.size() - 1);
     try {
-        if (!skip_white_space(*input)) {
-            in.setstate(std::ios::eofbit | std::ios::failbit);
-            return false;
-        }
-        field[take_token(*input, field.first(limit))] = '\0';
+        field[take_token(*in.rdbuf(), field.first(limit))] = '\0';
         return true;
     } catch (...) {
-        // A stream buffer reports a failed read (a closed descriptor, say)
-        // by throwing; to the dialogue that is the end of the input.
+        // A failed read inside the token is the end of the input, as in skip_to_answer.
         field[0] = '\0';
         in.setstate(std::ios::badbit);
         return false;
