@@ -105,10 +105,7 @@ INSTANTIATE_TEST_SUITE_P(
             "LongSsidLineConsumed", "GB\n" + std::string(100'000, 's') + "\nnet\npassword\n",
             country_prompt + ssid_prompt + expected::ssid_refused + ssid_prompt + password_prompt},
         refusal_case{"ShortPassword", "GB\nnet\nshort\n\npassword\n",
-                     expected::all_prompts + expected::password_refused + password_prompt},
-        refusal_case{"HashAfterQuote", "GB\nHo\"m#e\nnet\npassword\n",
-                     country_prompt + ssid_prompt + expected::hash_refused + expected::ssid_prompt +
-                         password_prompt}),
+                     expected::all_prompts + expected::password_refused + password_prompt}),
     testing_support::case_name{});
 
 struct ended_case {

@@ -214,6 +214,19 @@ class FailingOrSlowSystemCalls(harness.TemporaryDirectoryTestCase):
                     self.assertEqual(file.read(), config)
                 self.assertEqual([entry for entry in os.listdir(work) if ".tmp" in entry], [])
 
+    def start_with_slow_sync(self, work, preexec_fn, **streams):
+        """Starts the program in `work` with its answers given and the sync of its temporary
+        file slowed to SLOW_FSYNC_MS, so that a test can act while that file exists."""
+        args, executable = harness.command(os.path.join(work, "tool"))
+        process = subprocess.Popen(
+            args, executable=executable, stdin=subprocess.PIPE, cwd=work, preexec_fn=preexec_fn,
+            env=dict(os.environ, LD_PRELOAD=FAILING_CALLS, TOLVENIX_SLOW_FSYNC_MS=SLOW_FSYNC_MS),
+            **streams)
+        self.addCleanup(process.kill)
+        process.stdin.write(TYPICAL_ANSWERS)
+        process.stdin.close()
+        return process
+
     def test_a_signal_while_the_file_is_written_waits_until_it_is_in_place(self):
         """One run per signal, all at once: each is signalled inside the one-second sync of
         its temporary file. No core file may appear for SIGQUIT, so its limit is 0."""
@@ -221,15 +234,9 @@ class FailingOrSlowSystemCalls(harness.TemporaryDirectoryTestCase):
         for number in (signal.SIGINT, signal.SIGQUIT, signal.SIGTERM, signal.SIGHUP):
             work = self.path(signal.Signals(number).name)
             os.mkdir(work)
-            args, executable = harness.command(os.path.join(work, "tool"))
-            environment = dict(os.environ, LD_PRELOAD=FAILING_CALLS, TOLVENIX_SLOW_FSYNC_MS=SLOW_FSYNC_MS)
-            process = subprocess.Popen(
-                args, executable=executable, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                env=environment, cwd=work,
-                preexec_fn=lambda: resource.setrlimit(resource.RLIMIT_CORE, (0, 0)))
-            self.addCleanup(process.kill)
-            process.stdin.write(TYPICAL_ANSWERS)
-            process.stdin.close()
+            process = self.start_with_slow_sync(
+                work, lambda: resource.setrlimit(resource.RLIMIT_CORE, (0, 0)),
+                stdout=subprocess.PIPE)
             runs[number] = (process, work)
         for process, _ in runs.values():
             harness.read_until(process.stdout, harness.CONFIG_PROGRESS)
@@ -248,17 +255,10 @@ class FailingOrSlowSystemCalls(harness.TemporaryDirectoryTestCase):
     def test_closed_standard_output_never_receives_the_password_file(self):
         """With descriptors 1 and 2 closed, the file holding the password must not take
         either number, where any later message would land in it."""
-        args, executable = harness.command(self.program_path())
-        environment = dict(os.environ, LD_PRELOAD=FAILING_CALLS, TOLVENIX_SLOW_FSYNC_MS=SLOW_FSYNC_MS)
-
         def close_output():
             os.close(1)
             os.close(2)
-        process = subprocess.Popen(args, executable=executable, stdin=subprocess.PIPE,
-                                   env=environment, preexec_fn=close_output)
-        self.addCleanup(process.kill)
-        process.stdin.write(TYPICAL_ANSWERS)
-        process.stdin.close()
+        process = self.start_with_slow_sync(self.directory, close_output)
         descriptors = {}
         deadline = time.monotonic() + harness.RUN_TIMEOUT
         while not descriptors and process.poll() is None and time.monotonic() < deadline:
@@ -275,6 +275,7 @@ class FailingOrSlowSystemCalls(harness.TemporaryDirectoryTestCase):
         self.assertTrue(descriptors, "the temporary file was never seen open")
         self.assertGreaterEqual(min(descriptors), 3, descriptors)
         self.assertEqual(self.read("wpa_supplicant.conf"), TYPICAL_CONFIG)
+
 
 if __name__ == "__main__":
     unittest.main(verbosity=2)
