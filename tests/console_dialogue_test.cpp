@@ -20,11 +20,14 @@ struct dialogue_case {
     std::string country;
     std::string ssid;
     std::string password;
+    // What the dialogue printed: the three prompts, and a refusal and its prompt again for
+    // each refused answer.
+    std::string output = expected::all_prompts;
 };
 
 class AskAnswers : public testing::TestWithParam<dialogue_case> {};
 
-TEST_P(AskAnswers, StoresEachAnswerByTheTokenAndLineRules) {
+TEST_P(AskAnswers, StoresEachAcceptedAnswerByTheTokenAndLineRules) {
     const auto& param = GetParam();
     std::istringstream in{param.input};
     std::ostringstream out;
@@ -35,7 +38,7 @@ TEST_P(AskAnswers, StoresEachAnswerByTheTokenAndLineRules) {
     EXPECT_EQ(answer_text(answers.country), param.country);
     EXPECT_EQ(answer_text(answers.ssid), param.ssid);
     EXPECT_EQ(answer_text(answers.password), param.password);
-    EXPECT_EQ(out.str(), expected::all_prompts);
+    EXPECT_EQ(out.str(), param.output);
 }
 
 const std::string ssid_32 = "abcdefghijklmnopqrstuvwxyz012345";
@@ -69,43 +72,23 @@ INSTANTIATE_TEST_SUITE_P(
         dialogue_case{"LastAnswerWithoutNewline", "GB\nnet\npassword", "GB", "net", "password"}),
     testing_support::case_name{});
 
-struct refusal_case {
-    const char* name;
-    std::string input;
-    std::string output;
-};
-
-class RefusedAnswer : public testing::TestWithParam<refusal_case> {};
-
-// A refused answer is told why, its whole line is consumed, and the same question comes again.
-TEST_P(RefusedAnswer, IsExplainedAndItsQuestionAskedAgain) {
-    std::istringstream in{GetParam().input};
-    std::ostringstream out;
-    wifi_answers answers;
-
-    ASSERT_TRUE(ask_answers(in, out, answers));
-
-    EXPECT_EQ(out.str(), GetParam().output);
-    EXPECT_EQ(answer_text(answers.country), "GB");
-    EXPECT_EQ(answer_text(answers.ssid), "net");
-    EXPECT_EQ(answer_text(answers.password), "password");
-}
-
 using expected::country_prompt;
 using expected::password_prompt;
 using expected::ssid_prompt;
 
+// A refused answer is told why, its whole line is consumed, and the same question comes again.
 INSTANTIATE_TEST_SUITE_P(
-    RefusalLoop, RefusedAnswer,
+    RefusalLoop, AskAnswers,
     testing::Values(
-        refusal_case{"CountryTwice", "G\n#\nGB\nnet\npassword\n",
-                     country_prompt + expected::country_refused + country_prompt +
-                         expected::country_refused + expected::all_prompts},
-        refusal_case{
-            "LongSsidLineConsumed", "GB\n" + std::string(100'000, 's') + "\nnet\npassword\n",
+        dialogue_case{"CountryTwice", "G\n#\nGB\nnet\npassword\n", "GB", "net", "password",
+                      country_prompt + expected::country_refused + country_prompt +
+                          expected::country_refused + expected::all_prompts},
+        dialogue_case{
+            "LongSsidLineConsumed", "GB\n" + std::string(100'000, 's') + "\nnet\npassword\n", "GB",
+            "net", "password",
             country_prompt + ssid_prompt + expected::ssid_refused + ssid_prompt + password_prompt},
-        refusal_case{"ShortPassword", "GB\nnet\nshort\n\npassword\n",
-                     expected::all_prompts + expected::password_refused + password_prompt}),
+        dialogue_case{"ShortPassword", "GB\nnet\nshort\n\npassword\n", "GB", "net", "password",
+                      expected::all_prompts + expected::password_refused + password_prompt}),
     testing_support::case_name{});
 
 struct ended_case {
