@@ -20,11 +20,14 @@ constexpr auto output_location = tolvenix::output_location::beside_program;
 #ifdef _WIN32
 // A console hands the C runtime the typed text in its old code page, which
 // cannot hold most of what may be typed; its own wide interface gives the
-// text as typed, which goes on as UTF-8. Piped input goes through as it is.
+// text as typed, which goes on as UTF-8. Piped input goes through as it is,
+// byte for byte: a Ctrl-Z byte is not its end, and CRs are kept but the one
+// before a line feed, as on POSIX.
 // A window opened for this program alone closes when it exits, so it waits
 // for Enter first: its user has to read how the run ended.
 int run_on_windows(int argc, char* argv[]) {
     if (!tolvenix::standard_input_is_console()) {
+        tolvenix::read_standard_input_as_bytes();
         return tolvenix::run_setup(argc, argv, std::cin, std::cout, output_location);
     }
     tolvenix::console_input_buffer console;
@@ -44,7 +47,7 @@ int run_on_windows(int argc, char* argv[]) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
-    tolvenix::prepare_process_for_file_writing();
+    tolvenix::prepare_process();
     // The answers are read through the stream's own buffer rather than
     // character by character through C stdio, so even a huge pasted line is
     // skipped quickly. Every message is flushed explicitly before a read.

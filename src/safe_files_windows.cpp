@@ -88,8 +88,18 @@ bool flush_and_close(HANDLE file) {
     return flushed && closed;
 }
 
+// Empties the temporary by name, without following a link, so that one that cannot be removed
+// keeps no password.
+void empty_temporary(const std::wstring& temporary_path) {
+    const HANDLE file = CreateFileW(temporary_path.c_str(), GENERIC_WRITE, 0, nullptr,
+                                    TRUNCATE_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+        CloseHandle(file);
+    }
+}
+
 // Writes the new file under a temporary name and moves it over the target; it ends either moved
-// or removed.
+// or emptied and removed.
 bool write_and_move(const std::string& target_path, std::string_view text) {
     std::wstring temporary_path;
     const HANDLE file = create_temporary_beside(target_path, temporary_path);
@@ -102,13 +112,14 @@ bool write_and_move(const std::string& target_path, std::string_view text) {
                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE) {
         return true;
     }
+    empty_temporary(temporary_path);
     DeleteFileW(temporary_path.c_str());
     return false;
 }
 
 }  // namespace
 
-void prepare_process_for_file_writing() {}
+void prepare_process() {}
 
 bool replace_file_safely(const std::string& target_path, std::string_view text) {
     temporary_file_exists.store(true);

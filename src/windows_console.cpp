@@ -1,6 +1,7 @@
 #include "windows_console.h"
 
 #include <array>
+#include <cstdio>
 #include <istream>
 #include <limits>
 #include <ostream>
@@ -9,6 +10,9 @@
 #define WIN32_LEAN_AND_MEAN
 #endif
 #include <windows.h>
+
+#include <fcntl.h>
+#include <io.h>
 
 namespace tolvenix {
 
@@ -58,6 +62,10 @@ console_input_buffer::int_type console_input_buffer::underflow() {
 bool standard_input_is_console() {
     DWORD mode = 0;
     return GetConsoleMode(standard_input(), &mode) != FALSE;
+}
+
+void read_standard_input_as_bytes() {
+    static_cast<void>(_setmode(_fileno(stdin), _O_BINARY));
 }
 
 bool console_belongs_to_this_process_alone() {

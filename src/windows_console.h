@@ -30,6 +30,10 @@ private:
 // Whether standard input is a console (not a pipe or a file).
 [[nodiscard]] bool standard_input_is_console();
 
+// Reads standard input in binary mode: the C runtime's text mode would end the input at a
+// Ctrl-Z byte and drop carriage returns.
+void read_standard_input_as_bytes();
+
 // Whether the console was made for this process alone, as when the program is started from
 // Explorer or a shortcut; false when it is shared with a shell, or when there is none.
 [[nodiscard]] bool console_belongs_to_this_process_alone();

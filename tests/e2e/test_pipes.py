@@ -7,6 +7,7 @@ import signal
 import stat
 import subprocess
 import sys
+import time
 import unittest
 
 import harness
@@ -45,6 +46,9 @@ class SuccessfulRuns(harness.TemporaryDirectoryTestCase):
             ("NUL ends an answer", b"GB\nHome\x00Net\npassword\x00rest\n", b"GB", b"Home",
              b'"password"'),
             ("last answer without newline", b"GB\nNet\npassword", b"GB", b"Net", b'"password"'),
+            # Piped bytes reach the answers as they are, on Windows too: no end at Ctrl-Z.
+            ("Ctrl-Z byte and CR CR LF", b"GB\nHo\x1ame\r\r\npassword\n", b"GB", b"Ho\x1ame\r",
+             b'"password"'),
         ]
         for name, answers, country, ssid, psk_value in cases:
             with self.subTest(name):
@@ -232,6 +236,38 @@ class FullDisk(harness.TemporaryDirectoryTestCase):
         self.assertEqual(result.status, 1)
         self.assertEqual(self.read("wpa_supplicant.conf"), earlier)
         self.assertEqual(self.entries(), ["wpa_supplicant.conf"])
+
+
+@unittest.skipIf(harness.ON_WINDOWS, "Windows: non-blocking descriptors and SIGPIPE are POSIX")
+class StreamsLeftOdd(harness.TemporaryDirectoryTestCase):
+    """Standard streams as another program may leave them: the run goes on as usual."""
+
+    def start(self, stdin, stdout):
+        args, executable = harness.command(self.program_path())
+        process = subprocess.Popen(args, executable=executable, stdin=stdin, stdout=stdout,
+                                   cwd=self.directory)
+        self.addCleanup(process.kill)
+        return process
+
+    def test_non_blocking_input_waits_for_late_answers(self):
+        read_end, write_end = os.pipe()
+        os.set_blocking(read_end, False)
+        process = self.start(read_end, subprocess.DEVNULL)
+        os.close(read_end)
+        time.sleep(0.3)
+        os.write(write_end, TYPICAL_ANSWERS)
+        os.close(write_end)
+        self.assertEqual(process.wait(timeout=harness.RUN_TIMEOUT), 0)
+        self.assertEqual(self.read("wpa_supplicant.conf"), TYPICAL_CONFIG)
+
+    def test_output_without_reader_still_writes_both_files(self):
+        read_end, write_end = os.pipe()
+        os.close(read_end)
+        process = self.start(subprocess.PIPE, write_end)
+        os.close(write_end)
+        process.communicate(TYPICAL_ANSWERS, timeout=harness.RUN_TIMEOUT)
+        self.assertEqual(process.returncode, 0)
+        self.assertEqual(self.entries(), ["ssh", "wpa_supplicant.conf"])
 
 
 class PipeDialogue(harness.TemporaryDirectoryTestCase):
