@@ -137,9 +137,8 @@ int create_marker_file(const std::string& path) {
 // describes; closes it otherwise.
 int keep_if_still(int file, const struct stat& judged) {
     struct stat opened {};
-    if (file != no_file &&
-        (::fstat(file, &opened) != 0 || opened.st_dev != judged.st_dev ||
-         opened.st_ino != judged.st_ino || !is_lone_regular_file(opened))) {
+    if (file != no_file && (::fstat(file, &opened) != 0 || opened.st_dev != judged.st_dev ||
+                            opened.st_ino != judged.st_ino || !is_lone_regular_file(opened))) {
         ::close(file);
         return no_file;
     }
@@ -208,7 +207,7 @@ void make_standard_input_wait() {
     // NOLINTNEXTLINE(cppcoreguidelines-pro-type-vararg): fcntl(2) is variadic by definition
     const int flags = ::fcntl(STDIN_FILENO, F_GETFL);
     if (flags != no_file && (flags & O_NONBLOCK) != 0) {
-        // NOLINTNEXTLINE(cppcoreguidelines-pro-type-vararg,hicpp-signed-bitwise): as above
+        // NOLINTNEXTLINE(cppcoreguidelines-pro-type-vararg): fcntl(2) is variadic by definition
         static_cast<void>(::fcntl(STDIN_FILENO, F_SETFL, flags & ~O_NONBLOCK));
     }
 }
