@@ -26,7 +26,7 @@ function(tolvenix_set_hardening target static_link)
   target_link_options(${target} INTERFACE -Wl,-z,relro -Wl,-z,now -Wl,-z,noexecstack)
   if(static_link AND CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|aarch64|arm64)$")
     target_compile_options(${target} INTERFACE -fPIE)
-    target_link_options(${target} INTERFACE -static-pie)
+    target_link_options(${target} INTERFACE -static-pie -Wl,-z,pack-relative-relocs)
     set(TOLVENIX_STATIC_PIE ON PARENT_SCOPE)
   elseif(static_link)
     # armel's C library has no rcrt1.o, the start of a static position-independent program:
