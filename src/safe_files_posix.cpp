@@ -133,18 +133,6 @@ int create_marker_file(const std::string& path) {
                   S_IRUSR | S_IWUSR | S_IRGRP | S_IWGRP | S_IROTH | S_IWOTH);
 }
 
-// Keeps `file` (which may be no_file) only if it is still the lone regular file that `judged`
-// describes; closes it otherwise.
-int keep_if_still(int file, const struct stat& judged) {
-    struct stat opened {};
-    if (file != no_file && (::fstat(file, &opened) != 0 || opened.st_dev != judged.st_dev ||
-                            opened.st_ino != judged.st_ino || !is_lone_regular_file(opened))) {
-        ::close(file);
-        return no_file;
-    }
-    return file;
-}
-
 // The marker judged by name before it is opened (opening a device can make its driver act) and
 // checked again on the descriptor, so that nothing swapped in meanwhile is emptied. O_NOFOLLOW
 // refuses a link, O_NONBLOCK keeps a FIFO from waiting for a reader, and O_NOCTTY keeps a
@@ -155,17 +143,24 @@ int open_marker_judged_by_name(const std::string& path) {
     if (::lstat(path.c_str(), &judged) != 0) {
         return errno == ENOENT ? create_marker_file(path) : no_file;
     }
-    if (!is_lone_regular_file(judged)) {
+    const int file = is_lone_regular_file(judged)
+                         // NOLINTNEXTLINE(cppcoreguidelines-pro-type-vararg): open(2) is variadic
+                         ? ::open(path.c_str(), marker_flags | O_NOFOLLOW)
+                         : no_file;
+    struct stat opened {};
+    if (file != no_file && (::fstat(file, &opened) != 0 || opened.st_dev != judged.st_dev ||
+                            opened.st_ino != judged.st_ino || !is_lone_regular_file(opened))) {
+        ::close(file);
         return no_file;
     }
-    // NOLINTNEXTLINE(cppcoreguidelines-pro-type-vararg): open(2) is variadic by definition
-    return keep_if_still(::open(path.c_str(), marker_flags | O_NOFOLLOW), judged);
+    return file;
 }
 
 // Opens the marker file for emptying. On Linux the name is looked up once, into a descriptor
 // that only refers to what it names (O_PATH: no driver is called, no FIFO waits, a link is
-// itself); that is judged, and the very same file is then opened through /proc/self/fd. There is
-// no window for a swap. Without /proc, or elsewhere, it is judged by name.
+// itself); that is judged, and the very same file, whatever its name now leads to, is then opened
+// through /proc/self/fd. There is no window for a swap. Without /proc, or elsewhere, it is
+// judged by name.
 int open_marker_file(const std::string& path) {
 #ifdef O_PATH
     // NOLINTNEXTLINE(cppcoreguidelines-pro-type-vararg): open(2) is variadic by definition
@@ -179,8 +174,9 @@ int open_marker_file(const std::string& path) {
         const std::string same_file = "/proc/self/fd/" + std::to_string(looked_up);
         // NOLINTNEXTLINE(cppcoreguidelines-pro-type-vararg): open(2) is variadic by definition
         file = ::open(same_file.c_str(), marker_flags);
-        file = file == no_file && errno == ENOENT ? open_marker_judged_by_name(path)
-                                                  : keep_if_still(file, judged);
+        if (file == no_file && errno == ENOENT) {
+            file = open_marker_judged_by_name(path);
+        }
     }
     ::close(looked_up);
     return file;
