@@ -43,6 +43,7 @@ INSTANTIATE_TEST_SUITE_P(
         decoding_case{"PairInOneRead", {u"Net\xD83D\xDCF6\r\n"}, "Net\xF0\x9F\x93\xB6\n", true},
         decoding_case{
             "PairSplitAcrossReads", {u"Net\xD83D", u"\xDCF6\r\n"}, "Net\xF0\x9F\x93\xB6\n", true},
+        decoding_case{"LastLowHalf", {u"\xDBFF\xDFFF"}, "\xF4\x8F\xBF\xBF", true},
         decoding_case{"UnpairedHalvesBecomeReplacements",
                       {u"a\xDCF6"
                        u"b\xD83D"

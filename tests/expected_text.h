@@ -58,12 +58,4 @@ inline std::string as_text_file(const std::string& text) {
 #endif
 }
 
-// Size of wpa_supplicant.conf for GB, HomeNet and a ten-character password:
-// 132 bytes plus the answers, and one more byte per line on Windows.
-#ifdef _WIN32
-inline constexpr std::size_t typical_config_size = 160;
-#else
-inline constexpr std::size_t typical_config_size = 151;
-#endif
-
 }  // namespace tolvenix::expected

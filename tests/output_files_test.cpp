@@ -7,6 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#ifdef _WIN32
+#include <process.h>
+#endif
 #include <sstream>
 
 namespace tolvenix {
@@ -123,100 +126,26 @@ INSTANTIATE_TEST_SUITE_P(
                                 expected::config_text("GB", "net", "\"pass\"")}),
     testing_support::case_name{});
 
-TEST(RenderNetworkConfig, SizeIs132BytesPlusTheAnswers) {
-    const auto text = render_network_config(make_answers("GB", "HomeNet", "0123456789"));
-    EXPECT_EQ(text.size(), 151U);
-    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 9);
-}
-
 // ---------------------------------------------------------------- writers
 
-class Writers : public testing::Test {
-protected:
-    temporary_directory directory;
-    std::optional<std::string> output_dir{directory.path().string()};
-    std::ostringstream out;
-    wifi_answers answers = make_answers("GB", "HomeNet", "0123456789");
-
-    [[nodiscard]] fs::path config_path() const { return directory.path() / "wpa_supplicant.conf"; }
-    [[nodiscard]] fs::path ssh_path() const { return directory.path() / "ssh"; }
-};
-
-TEST_F(Writers, WriteBothFilesWithProgressLines) {
-    ASSERT_TRUE(write_network_config(output_dir, answers, out));
-    ASSERT_TRUE(write_ssh_marker(output_dir, out));
-
-    EXPECT_EQ(out.str(), expected::config_progress + expected::ssh_progress);
-    EXPECT_EQ(read_file(config_path()), expected::as_text_file(render_network_config(answers)));
-    EXPECT_EQ(fs::file_size(ssh_path()), 0U);
-    EXPECT_EQ(directory.entries(), (std::vector<std::string>{"ssh", "wpa_supplicant.conf"}));
-}
-
-TEST_F(Writers, ConfigIsPrivateToItsOwner) {
 #ifdef _WIN32
-    GTEST_SKIP() << "Windows files have no owner-only mode bits";
+// The temporary is always a new file: one left under its name by an earlier process of the same
+// id is passed over, never written or moved into place.
+TEST(Writers, TemporaryNameTakenByAnotherFileIsPassedOver) {
+    temporary_directory directory;
+    const auto taken =
+        directory.path() / ("wpa_supplicant.conf." + std::to_string(_getpid()) + ".0.tmp");
+    write_file(taken, "someone else's\n");
+    std::ostringstream out;
+
+    ASSERT_TRUE(write_network_config(directory.path().string(),
+                                     make_answers("GB", "HomeNet", "0123456789"), out));
+
+    EXPECT_EQ(read_file(taken), "someone else's\n");
+    EXPECT_EQ(read_file(directory.path() / "wpa_supplicant.conf"),
+              expected::as_text_file(expected::config_text("GB", "HomeNet", "\"0123456789\"")));
+}
 #endif
-    write_file(config_path(), "old\n");
-    fs::permissions(config_path(), fs::perms::all);
-
-    ASSERT_TRUE(write_network_config(output_dir, answers, out));
-
-    EXPECT_EQ(fs::status(config_path()).permissions(),
-              fs::perms::owner_read | fs::perms::owner_write);
-}
-
-TEST_F(Writers, ReplaceEarlierFilesAndTruncateAForeignSsh) {
-    write_file(config_path(), "country=XX\nold contents that are longer than the new ones\n");
-    write_file(ssh_path(), "not empty");
-
-    ASSERT_TRUE(write_network_config(output_dir, answers, out));
-    ASSERT_TRUE(write_ssh_marker(output_dir, out));
-
-    EXPECT_EQ(read_file(config_path()), expected::as_text_file(render_network_config(answers)));
-    EXPECT_EQ(fs::file_size(ssh_path()), 0U);
-}
-
-TEST_F(Writers, DirectoryInPlaceOfConfigFailsAndLeavesNothing) {
-    fs::create_directory(config_path());
-
-    EXPECT_FALSE(write_network_config(output_dir, answers, out));
-
-    EXPECT_EQ(out.str(), expected::config_progress + expected::config_error);
-    EXPECT_TRUE(fs::is_directory(config_path()));
-    EXPECT_EQ(directory.entries(), std::vector<std::string>{"wpa_supplicant.conf"});
-}
-
-TEST_F(Writers, DirectoryInPlaceOfSshFails) {
-    fs::create_directory(ssh_path());
-
-    EXPECT_FALSE(write_ssh_marker(output_dir, out));
-
-    EXPECT_EQ(out.str(), expected::ssh_progress + expected::ssh_error);
-}
-
-TEST_F(Writers, MissingDirectoryFailsBoth) {
-    const std::optional<std::string> missing = (directory.path() / "missing").string();
-
-    EXPECT_FALSE(write_network_config(missing, answers, out));
-    EXPECT_FALSE(write_ssh_marker(missing, out));
-
-    EXPECT_EQ(out.str(), expected::config_progress + expected::config_error +
-                             expected::ssh_progress + expected::ssh_error);
-    EXPECT_TRUE(directory.entries().empty());
-}
-
-TEST_F(Writers, PathLongerThan127CharactersWorks) {
-    const fs::path deep = directory.path() / std::string(100, 'a') / std::string(100, 'b');
-    fs::create_directories(deep);
-    const std::optional<std::string> deep_dir = deep.string();
-
-    ASSERT_TRUE(write_network_config(deep_dir, answers, out));
-    ASSERT_TRUE(write_ssh_marker(deep_dir, out));
-
-    EXPECT_EQ(read_file(deep / "wpa_supplicant.conf"),
-              expected::as_text_file(render_network_config(answers)));
-    EXPECT_TRUE(fs::exists(deep / "ssh"));
-}
 
 }  // namespace
 }  // namespace tolvenix

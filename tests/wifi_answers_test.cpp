@@ -53,6 +53,8 @@ INSTANTIATE_TEST_SUITE_P(
         rule_case{"PasswordOf64Hex", password_refusal, hex_64, ""},
         rule_case{"PasswordOf65Hex", password_refusal, hex_64 + "0", expected::password_refused},
         rule_case{"PasswordWithTab", password_refusal, "pass\tword", expected::password_refused},
+        rule_case{"PasswordWithUnitSeparator", password_refusal, "password\x1f",
+                  expected::password_refused},
         rule_case{"PasswordWithDelete", password_refusal, "password\x7f",
                   expected::password_refused},
         rule_case{"PasswordWithSpacesAndHighBytes", password_refusal, "caf\xc3\xa9 au lait", ""},

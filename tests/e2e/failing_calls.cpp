@@ -1,73 +1,54 @@
-// Preloaded into the program (LD_PRELOAD) to make system calls fail the
-// way a full, failing or removed card makes them fail. TOLVENIX_FAIL_CALL names
-// the calls, separated by commas: "write" or "close" (on regular files only, so
-// that the console keeps working), "fsync" (of every file, or of the one file or
-// directory that TOLVENIX_FAIL_PATH names when it is set), "rename" or "unlink".
-// TOLVENIX_SLOW_FSYNC_MS=N makes the first fsync take N milliseconds first,
-// as a slow card does, so that a test can act in the middle of writing; when
-// TOLVENIX_SLOWED_FD_REPORT names a file, the descriptor of that fsync is
-// written into it. Every other call, and every call when the variables are
-// unset, goes to the C library.
+// Preloaded into the program (LD_PRELOAD) to make system calls fail, wait or race the way a
+// failing card, a slow card or another process on the machine does. Every call goes to the C
+// library unless these variables say otherwise:
+//   TOLVENIX_FAIL_CALL   calls to fail, separated by commas: "write" or "close" (on regular
+//                        files only, so that the console keeps working), "fsync", "rename",
+//                        "unlink", or "proc" (opening /proc/self/fd/N, as if /proc were absent)
+//   TOLVENIX_FAIL_PATH   fail fsync only on this file or directory
+//   TOLVENIX_FAIL_ERRNO  the error (a number) instead of each call's own
+//   TOLVENIX_FAIL_ONLY   fail only the Nth matching call, counting from 1
+//   TOLVENIX_SLOW_FSYNC_MS, TOLVENIX_SLOW_PATH, TOLVENIX_SLOWED_FD_REPORT
+//                        the first fsync (of that file or directory) takes N milliseconds first;
+//                        its descriptor is written to the report file, and "synced" once done
+//   TOLVENIX_RACE, TOLVENIX_RACE_OTHER
+//                        right after the program's look at a file named ssh (the O_PATH open, or
+//                        the lstat that follows it when "proc" fails), the other file becomes ssh:
+//                        "hard link",
+//                        "symbolic link", "FIFO", "renamed over", or becomes a second name of ssh
+//                        ("second link"); "none" does nothing
 //
-// The C library's headers are left out on purpose: they declare some of
-// these functions noexcept, which the plain definitions here cannot match.
+// Each definition matches the C library's declaration, noexcept included; the checked
+// (_FORTIFY_SOURCE) inline open would stand in the way of defining open itself.
+#undef _FORTIFY_SOURCE
 #include <cerrno>
-#include <cstddef>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <string_view>
 
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/types.h>
+#include <unistd.h>
 
 namespace {
 
-bool failing(std::string_view call) {
-    const char* const chosen = std::getenv("TOLVENIX_FAIL_CALL");
-    for (std::string_view calls = chosen != nullptr ? chosen : ""; !calls.empty();) {
-        const auto comma = calls.find(',');
-        if (calls.substr(0, comma) == call) {
+const char* setting(const char* name) {
+    const char* const value = std::getenv(name);
+    return value != nullptr ? value : "";
+}
+
+bool listed(std::string_view list, std::string_view name) {
+    while (!list.empty()) {
+        const auto comma = list.find(',');
+        if (list.substr(0, comma) == name) {
             return true;
         }
-        calls.remove_prefix(comma == std::string_view::npos ? calls.size() : comma + 1);
+        list.remove_prefix(comma == std::string_view::npos ? list.size() : comma + 1);
     }
     return false;
-}
-
-// Slows the first fsync as a slow card does, and tells which descriptor it received.
-void slow_down_first_fsync(int descriptor) {
-    static bool slowed = false;
-    const char* const slow_ms = std::getenv("TOLVENIX_SLOW_FSYNC_MS");
-    if (slowed || slow_ms == nullptr) {
-        return;
-    }
-    slowed = true;
-    if (const char* const report = std::getenv("TOLVENIX_SLOWED_FD_REPORT")) {
-        if (std::FILE* const file = std::fopen(report, "w")) {
-            std::fprintf(file, "%d\n", descriptor);
-            std::fclose(file);
-        }
-    }
-    const long milliseconds = std::atol(slow_ms);
-    const timespec slow_card{milliseconds / 1000, milliseconds % 1000 * 1000000L};
-    nanosleep(&slow_card, nullptr);
-}
-
-bool is_regular_file(int descriptor) {
-    struct stat status {};
-    return fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode);
-}
-
-// Whether the descriptor is the file or directory TOLVENIX_FAIL_PATH names,
-// or any when it is unset.
-bool is_chosen_path(int descriptor) {
-    const char* const chosen = std::getenv("TOLVENIX_FAIL_PATH");
-    struct stat named {};
-    struct stat opened {};
-    return chosen == nullptr || (stat(chosen, &named) == 0 && fstat(descriptor, &opened) == 0 &&
-                                 named.st_dev == opened.st_dev && named.st_ino == opened.st_ino);
 }
 
 template <typename function>
@@ -75,13 +56,70 @@ function* next_definition(const char* name) {
     return reinterpret_cast<function*>(dlsym(RTLD_NEXT, name));
 }
 
+// Whether the descriptor is the file or directory the variable names (any when it is unset).
+bool is_path_of(int descriptor, const char* variable) {
+    struct stat named {};
+    struct stat opened {};
+    return *setting(variable) == '\0' ||
+           (stat(setting(variable), &named) == 0 && fstat(descriptor, &opened) == 0 &&
+            named.st_dev == opened.st_dev && named.st_ino == opened.st_ino);
+}
+
+// Whether this call fails: it is listed, and it is the chosen one of its kind, if one is.
+bool failing(std::string_view call, int own_error) {
+    static int matching_calls = 0;
+    if (!listed(setting("TOLVENIX_FAIL_CALL"), call)) {
+        return false;
+    }
+    ++matching_calls;
+    const int only = std::atoi(setting("TOLVENIX_FAIL_ONLY"));
+    if (only != 0 && matching_calls != only) {
+        return false;
+    }
+    errno = *setting("TOLVENIX_FAIL_ERRNO") != '\0' ? std::atoi(setting("TOLVENIX_FAIL_ERRNO"))
+                                                    : own_error;
+    return true;
+}
+
+bool is_regular_file(int descriptor) {
+    struct stat status {};
+    return fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode);
+}
+
+void report_slowed_sync(const char* text) {
+    if (std::FILE* const report = std::fopen(setting("TOLVENIX_SLOWED_FD_REPORT"), "a")) {
+        std::fputs(text, report);
+        std::fclose(report);
+    }
+}
+
+// After the program's look at ssh, puts the other file in its place as TOLVENIX_RACE says.
+void race_for(const char* path) {
+    static bool raced = false;
+    const std::string_view action = setting("TOLVENIX_RACE");
+    if (raced || action.empty() || !std::string_view{path}.ends_with("/ssh")) {
+        return;
+    }
+    raced = true;
+    const char* const other = setting("TOLVENIX_RACE_OTHER");
+    if (action == "renamed over") {
+        rename(other, path);
+    } else if (action == "second link") {
+        link(path, other);
+    } else if (action != "none") {
+        unlink(path);
+        static_cast<void>(action == "hard link"       ? link(other, path)
+                          : action == "symbolic link" ? symlink(other, path)
+                                                      : mkfifo(path, 0666));
+    }
+}
+
 }  // namespace
 
 extern "C" {
 
 ssize_t write(int descriptor, const void* bytes, std::size_t count) {
-    if (failing("write") && is_regular_file(descriptor)) {
-        errno = ENOSPC;
+    if (is_regular_file(descriptor) && failing("write", ENOSPC)) {
         return -1;
     }
     static auto* const real = next_definition<ssize_t(int, const void*, std::size_t)>("write");
@@ -89,42 +127,67 @@ ssize_t write(int descriptor, const void* bytes, std::size_t count) {
 }
 
 int fsync(int descriptor) {
-    if (failing("fsync") && is_chosen_path(descriptor)) {
-        errno = EIO;
+    if (is_path_of(descriptor, "TOLVENIX_FAIL_PATH") && failing("fsync", EIO)) {
         return -1;
     }
-    slow_down_first_fsync(descriptor);
+    static bool slowed = false;
+    const bool slow = !slowed && *setting("TOLVENIX_SLOW_FSYNC_MS") != '\0' &&
+                      is_path_of(descriptor, "TOLVENIX_SLOW_PATH");
+    if (slow) {
+        slowed = true;
+        char descriptor_line[16];
+        std::snprintf(descriptor_line, sizeof descriptor_line, "%d\n", descriptor);
+        report_slowed_sync(descriptor_line);
+        const long milliseconds = std::atol(setting("TOLVENIX_SLOW_FSYNC_MS"));
+        const timespec slow_card{milliseconds / 1000, milliseconds % 1000 * 1000000L};
+        nanosleep(&slow_card, nullptr);
+    }
     static auto* const real = next_definition<int(int)>("fsync");
-    return real(descriptor);
-}
-
-int close(int descriptor) {
-    static auto* const real = next_definition<int(int)>("close");
-    const bool fail = failing("close") && is_regular_file(descriptor);
     const int result = real(descriptor);
-    if (fail) {
-        errno = EIO;
-        return -1;
+    if (slow) {
+        report_slowed_sync("synced\n");
     }
     return result;
 }
 
-int rename(const char* from, const char* to) {
-    if (failing("rename")) {
-        errno = EIO;
-        return -1;
-    }
-    static auto* const real = next_definition<int(const char*, const char*)>("rename");
-    return real(from, to);
+int close(int descriptor) {
+    static auto* const real = next_definition<int(int)>("close");
+    const bool fail = is_regular_file(descriptor) && failing("close", EIO);
+    const int result = real(descriptor);
+    return fail ? -1 : result;
 }
 
-int unlink(const char* path) {
-    if (failing("unlink")) {
-        errno = EPERM;
+int rename(const char* from, const char* to) noexcept {
+    static auto* const real = next_definition<int(const char*, const char*)>("rename");
+    return failing("rename", EIO) ? -1 : real(from, to);
+}
+
+int unlink(const char* path) noexcept {
+    static auto* const real = next_definition<int(const char*)>("unlink");
+    return failing("unlink", EPERM) ? -1 : real(path);
+}
+
+int open(const char* path, int flags, ...) {
+    std::va_list arguments;
+    va_start(arguments, flags);
+    const auto mode = (flags & (O_CREAT | O_TMPFILE)) != 0 ? va_arg(arguments, mode_t) : 0;
+    va_end(arguments);
+    if (std::string_view{path}.starts_with("/proc/self/fd/") && failing("proc", ENOENT)) {
         return -1;
     }
-    static auto* const real = next_definition<int(const char*)>("unlink");
-    return real(path);
+    static auto* const real = next_definition<int(const char*, int, ...)>("open");
+    const int result = real(path, flags, mode);
+    if ((flags & O_PATH) != 0 && (result < 0 || !listed(setting("TOLVENIX_FAIL_CALL"), "proc"))) {
+        race_for(path);
+    }
+    return result;
+}
+
+int lstat(const char* path, struct stat* status) noexcept {
+    static auto* const real = next_definition<int(const char*, struct stat*)>("lstat");
+    const int result = real(path, status);
+    race_for(path);
+    return result;
 }
 
 }  // extern "C"

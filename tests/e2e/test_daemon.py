@@ -4,18 +4,16 @@ wpa_supplicant parses the configuration, prints what it read (-dd, with keys
 shown by -K) and then fails on the interface, which does not exist.
 """
 
-import os
 import random
 import re
-import sys
-import shutil
 import subprocess
-import unittest
+import sys
 
-import harness
+import pytest
 
-DAEMON = os.environ.get("WPA_SUPPLICANT") or shutil.which(
-    "wpa_supplicant", path=os.pathsep.join([os.environ.get("PATH", ""), "/usr/sbin", "/sbin"]))
+from harness import EXPECTED, RUN_TIMEOUT
+
+pytestmark = pytest.mark.daemon
 MISSING_INTERFACE = "tolvenix-none0"
 HEX_KEY = "0123456789abcdefABCDEF0123456789abcdefABCDEF0123456789abcdef0123"
 
@@ -37,15 +35,15 @@ def hexdump_bytes(log, label):
     return data if len(data) == length else None
 
 
-def daemon_log_of(path):
-    completed = subprocess.run(
-        [DAEMON, "-D", "none", "-i", MISSING_INTERFACE, "-c", path, "-dd", "-K"],
-        capture_output=True, timeout=harness.RUN_TIMEOUT, check=False)
+def daemon_log_of(build, path):
+    completed = subprocess.run([build.settings["wpa_supplicant"], "-D", "none", "-i",
+                                MISSING_INTERFACE, "-c", path, "-dd", "-K"],
+                               capture_output=True, timeout=RUN_TIMEOUT, check=False)
     return completed.stdout + completed.stderr
 
 
-def daemon_reading_of(path):
-    return daemon_log_of(path).decode("utf-8", "replace")
+def daemon_reading_of(build, path):
+    return daemon_log_of(build, path).decode("utf-8", "replace")
 
 
 def is_raw_key(password):
@@ -85,7 +83,7 @@ CHOSEN = [b"My Home Net", b"correct horse battery staple", b'Ho"m#e', b'pa"ss#wo
           HEX_KEY.upper().encode(), HEX_KEY[:63].encode() + b"g"]
 COUNTRIES = [b"GB", b"zz", b'G"', b"\xc3\xa9", b"G", b"G#", b"#G", b"\xff"]
 GOOD = (b"GB", b"HomeNet", b"password1")
-REFUSALS = [harness.EXPECTED[name] for name in
+REFUSALS = [EXPECTED[name] for name in
             ("country_refused", "ssid_refused", "password_refused", "hash_refused")]
 
 
@@ -103,95 +101,75 @@ def generated_answers(seed=2026):
     return answers
 
 
-@unittest.skipIf(DAEMON is None, "wpa_supplicant (Debian package wpasupplicant) is not installed")
-class DaemonReadsTheFile(harness.TemporaryDirectoryTestCase):
-    def write_config(self, country, ssid, password):
-        answers = country + b"\n" + ssid + b"\n" + password + b"\n"
-        result = harness.run(answers, argument_zero=self.program_path(), cwd=self.directory)
-        self.assertEqual(result.status, 0, result.stdout)
-        return self.path("wpa_supplicant.conf")
-
-    def parse(self, path):
-        log = daemon_reading_of(path)
-        self.assertNotIn("Failed to read or parse configuration", log, log)
-        self.assertIn("Line: 5 - start of a new network block", log, log)
-        return log
-
-    def test_realistic_passphrases_are_read_back_exactly(self):
-        cases = [
-            (b"GB", b"HomeNet", b"0123456789"),
-            (b"gb", b'Bob\'s"Net"', b'pa"ss\\word$1&'),
-            (b"DE", b"Caf\xc3\xa9_\xe2\x98\x95", b"gr\xc3\xbc\xc3\x9fe-m\xc3\xb6we"),
-            (b"US", b"net#1", b"hash#tag$and&amp"),
-            (b"FR", b"back\\slash\\", b"\\\\double\\\\"),
-            (b"NL", b"S" * 32, b"p" * 63),
-            (b"JP", b"x", b"eightchr"),
-        ]
-        for country, ssid, password in cases:
-            with self.subTest(ssid=ssid, password=password):
-                log = self.parse(self.write_config(country, ssid, password))
-                self.assertIn("country='" + country.decode() + "'", log)
-                self.assertEqual(hexdump_bytes(log, "ssid"), ssid, log)
-                self.assertEqual(hexdump_bytes(log, "PSK (ASCII passphrase)"), password, log)
-
-    def test_sixty_four_hex_digits_are_read_as_the_raw_key(self):
-        log = self.parse(self.write_config(b"GB", b"HomeNet", HEX_KEY.encode()))
-
-        self.assertEqual(hexdump_bytes(log, "ssid"), b"HomeNet")
-        self.assertEqual(hexdump_bytes(log, "PSK"), bytes.fromhex(HEX_KEY), log)
-        self.assertNotIn("Invalid passphrase length", log)
+def write_config(build, directory, answers):
+    result = build.run(b"\n".join(answers) + b"\n", argument_zero=directory / "tolvenix-setup",
+                       cwd=directory)
+    return result, directory / "wpa_supplicant.conf"
 
 
-@unittest.skipIf(DAEMON is None, "wpa_supplicant (Debian package wpasupplicant) is not installed")
-class DaemonJudgesEveryAnswer(harness.TemporaryDirectoryTestCase):
-    """Every answer is either written and read back exactly, or refused; and
-    a refused answer is one the daemon refuses or misreads when it is written
-    into the file as typed."""
-
-    def judge(self, field, answer, tally):
-        answers = list(GOOD)
-        answers[field] = answer
-        directory = self.path(str(len(os.listdir(self.directory))))
-        os.mkdir(directory)
-        result = harness.run(b"\n".join(answers) + b"\n", cwd=directory,
-                             argument_zero=os.path.join(directory, "tolvenix-setup"))
-        config = os.path.join(directory, "wpa_supplicant.conf")
-        refusal = next((text for text in REFUSALS
-                        if harness.platform_text(text) in result.stdout), None)
-        if refusal is None:
-            self.assertEqual(result.status, 0, result.stdout)
-            self.assertEqual(read_back(daemon_log_of(config)), intended_reading(answers))
-            tally["accepted"] = tally.get("accepted", 0) + 1
-            return
-        self.assertEqual(result.status, 3, result.stdout)
-        self.assertFalse(os.path.exists(config))
-        with open(config, "wb") as file:
-            file.write(harness.config_text(answers[0], answers[1], psk_value(answers[2])))
-        log = daemon_log_of(config)
-        self.assertNotEqual(read_back(log), intended_reading(answers),
-                            "refused, yet the daemon reads it back exactly")
-        complaint = re.search(rb"^(?:Line \d+: )?(?!Reading|Line: |Priority)(.*(?:[Ii]nvalid|"
-                              rb"failed|too long).*)$", log, re.M)
-        # The daemon's complaint without the value it quotes, so that the tally groups by kind.
-        key = "refused: {} / daemon: {}".format(
-            refusal.strip().decode(), re.sub(rb" ?['(0-9].*", b"", complaint.group(1)).decode()
-            if complaint else "reads it back differently")
-        tally[key] = tally.get(key, 0) + 1
-
-    def test_generated_answers_are_read_back_exactly_or_refused(self):
-        tally = {}
-        for country in COUNTRIES:
-            with self.subTest(country=country):
-                self.judge(0, country, tally)
-        for answer in generated_answers():
-            for field in (1, 2):
-                with self.subTest(field=field, answer=answer):
-                    self.judge(field, answer, tally)
-        for kind, count in sorted(tally.items()):
-            print(f"{count:3} {kind}", file=sys.stderr)
-        self.assertGreater(tally.get("accepted", 0), 10)
-        self.assertGreater(sum(tally.values()) - tally.get("accepted", 0), 10)
+def parse(build, path):
+    log = daemon_reading_of(build, path)
+    assert "Failed to read or parse configuration" not in log, log
+    assert "Line: 5 - start of a new network block" in log, log
+    return log
 
 
-if __name__ == "__main__":
-    unittest.main(verbosity=2)
+@pytest.mark.parametrize("country, ssid, password", [
+    (b"GB", b"HomeNet", b"0123456789"),
+    (b"gb", b'Bob\'s"Net"', b'pa"ss\\word$1&'),
+    (b"DE", b"Caf\xc3\xa9_\xe2\x98\x95", b"gr\xc3\xbc\xc3\x9fe-m\xc3\xb6we"),
+    (b"US", b"net#1", b"hash#tag$and&amp"),
+    (b"FR", b"back\\slash\\", b"\\\\double\\\\"),
+    (b"NL", b"S" * 32, b"p" * 63),
+    (b"JP", b"x", b"eightchr"),
+    (b"GB", b"HomeNet", HEX_KEY.encode()),
+])
+def test_the_daemon_reads_back_every_answer_exactly(build, tmp_path, country, ssid, password):
+    result, config = write_config(build, tmp_path, (country, ssid, password))
+    assert result.returncode == 0, result.stdout
+    log = parse(build, config)
+
+    assert "country='" + country.decode() + "'" in log
+    assert hexdump_bytes(log, "ssid") == ssid, log
+    raw = password == HEX_KEY.encode()
+    assert hexdump_bytes(log, "PSK" if raw else "PSK (ASCII passphrase)") == (
+        bytes.fromhex(HEX_KEY) if raw else password), log
+
+
+def judge(build, directory, field, answer, tally):
+    """Either the answer is written and read back exactly, or it is refused, and then the
+    daemon refuses or misreads it when it is written into the file as typed."""
+    answers = list(GOOD)
+    answers[field] = answer
+    result, config = write_config(build, directory, answers)
+    refusal = next((text for text in REFUSALS if build.text(text) in result.stdout), None)
+    if refusal is None:
+        assert result.returncode == 0, (answers, result.stdout)
+        assert read_back(daemon_log_of(build, config)) == intended_reading(answers), answers
+        tally["accepted"] = tally.get("accepted", 0) + 1
+        return
+    assert result.returncode == 3, (answers, result.stdout)
+    assert not config.exists(), answers
+    config.write_bytes(build.config(answers[0], answers[1], psk_value(answers[2])))
+    log = daemon_log_of(build, config)
+    assert read_back(log) != intended_reading(answers), ("refused, yet read back", answers)
+    complaint = re.search(rb"^(?:Line \d+: )?(?!Reading|Line: |Priority)(.*(?:[Ii]nvalid|"
+                          rb"failed|too long).*)$", log, re.M)
+    # The daemon's complaint without the value it quotes, so that the tally groups by kind.
+    key = "refused: {} / daemon: {}".format(
+        refusal.strip().decode(), re.sub(rb" ?['(0-9].*", b"", complaint.group(1)).decode()
+        if complaint else "reads it back differently")
+    tally[key] = tally.get(key, 0) + 1
+
+
+def test_generated_answers_are_read_back_exactly_or_refused(build, tmp_path):
+    tally = {}
+    cases = [(0, country) for country in COUNTRIES]
+    cases += [(field, answer) for answer in generated_answers() for field in (1, 2)]
+    for number, (field, answer) in enumerate(cases):
+        (tmp_path / str(number)).mkdir()
+        judge(build, tmp_path / str(number), field, answer, tally)
+    for kind, count in sorted(tally.items()):
+        print(f"{count:3} {kind}", file=sys.stderr)
+    assert tally.get("accepted", 0) > 10
+    assert sum(tally.values()) - tally.get("accepted", 0) > 10

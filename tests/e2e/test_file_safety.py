@@ -1,6 +1,6 @@
-"""The written files against what others on the machine, and the machine
-itself, can do: another user watching the directory, links and FIFOs under
-the files' names, and system calls that fail."""
+"""The written files against what others on the machine, and the machine itself, can do:
+another user watching the directory, links and FIFOs under the files' names, files swapped
+while the program looks, and system calls that fail or wait."""
 
 import ctypes
 import json
@@ -10,28 +10,24 @@ import signal
 import stat
 import subprocess
 import sys
+import tempfile
 import time
-import unittest
 
-import harness
-from harness import CONFIG_ERROR, TYPICAL_ANSWERS, config_text
+import pytest
 
-TYPICAL_CONFIG = config_text(b"GB", b"HomeNet", b'"0123456789"')
-FAILING_CALLS = os.environ.get("TOLVENIX_FAILING_CALLS", "")
-# How long the slowed sync of the temporary file takes: long enough to act inside it.
-SLOW_FSYNC_MS = "1000"
+from harness import RUN_TIMEOUT, TYPICAL_ANSWERS
+
+EARLIER = b"country=FR\nan earlier configuration\n"
 NOBODY = 65534
-POSIX_ONLY = "Windows: links, FIFOs, file modes and other users are POSIX cases here"
 # Every signal whose default action ends the process and that a process can hold back.
 SIGNALS_THAT_END_A_PROCESS = (
     "SIGINT", "SIGQUIT", "SIGTERM", "SIGHUP", "SIGUSR1", "SIGUSR2", "SIGALRM", "SIGVTALRM",
     "SIGPROF", "SIGIO", "SIGPWR", "SIGSYS", "SIGXCPU", "SIGTRAP", "SIGABRT", "SIGSTKFLT",
     "SIGRTMIN")
 
-# Runs as another user: watches the directory with inotify and opens every
-# file the moment it is created, for reading and for writing. Reports, when
-# its standard input closes, how many files it saw created and the names it
-# got a descriptor for.
+# Runs as another user: watches the directory with inotify and opens every file the moment it
+# is created, for reading and for writing. Reports, when its standard input closes, how many
+# files it saw created and the names it got a descriptor for.
 WATCHER = r"""
 import ctypes, json, os, select, struct, sys
 libc = ctypes.CDLL(None, use_errno=True)
@@ -66,103 +62,74 @@ print(json.dumps({"created": created, "opened": sorted(opened)}))
 """
 
 
-def allow_core_files():
-    _, hard = resource.getrlimit(resource.RLIMIT_CORE)
-    resource.setrlimit(resource.RLIMIT_CORE, (hard, hard))
-
-
 def as_nobody():
     os.setgroups([])
     os.setgid(NOBODY)
     os.setuid(NOBODY)
 
 
-@unittest.skipIf(harness.ON_WINDOWS, POSIX_ONLY)
-class AnotherUserWatching(harness.TemporaryDirectoryTestCase):
-    RUNS = 40
-
-    def watch_runs(self, umask):
-        """Runs the program RUNS times in a fresh directory while another
-        user watches it; returns the watcher's report."""
-        os.chmod(self.directory, 0o755)
-        work = self.path(f"umask-{umask:03o}")
-        os.mkdir(work)
-        os.chmod(work, 0o755)
-        watcher = subprocess.Popen([sys.executable, "-c", WATCHER, work],
-                                   stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                                   preexec_fn=as_nobody)
-        self.addCleanup(watcher.kill)
-        self.assertEqual(watcher.stdout.readline(), b"watching\n")
-        for _ in range(self.RUNS):
-            result = harness.run(TYPICAL_ANSWERS, argument_zero=os.path.join(work, "tool"),
-                                 preexec_fn=lambda: os.umask(umask))
-            self.assertEqual(result.status, 0, result.stdout)
-        time.sleep(0.2)  # the watcher's last events
-        report, _ = watcher.communicate(timeout=harness.RUN_TIMEOUT)
-        return json.loads(report)
-
-    def test_the_password_file_is_never_open_to_anyone_else(self):
-        if os.geteuid() != 0:
-            self.skipTest("needs root, to watch as another user (nobody)")
-        for umask in (0o022, 0o000):
-            with self.subTest(umask=oct(umask)):
-                report = self.watch_runs(umask)
-                print(f"umask {umask:03o}: {report['created']} files created, opened: "
-                      f"{report['opened']}", file=sys.stderr)
-                # Each run creates a temporary and, the first time, ssh; the
-                # watcher saw them, and could open the ordinary ssh file.
-                self.assertGreaterEqual(report["created"], self.RUNS)
-                self.assertIn("ssh", report["opened"])
-                self.assertEqual([name for name in report["opened"]
-                                  if name.startswith("wpa_supplicant.conf")], [])
+@pytest.mark.posix("Windows: other users are a POSIX case here")
+@pytest.mark.root("to watch as another user (nobody)")
+class TestAnotherUserWatching:
+    @pytest.mark.parametrize("umask", [0o022, 0o000])
+    def test_the_password_file_is_never_open_to_anyone_else(self, build, umask):
+        runs = 40
+        with tempfile.TemporaryDirectory() as work:
+            os.chmod(work, 0o755)
+            watcher = subprocess.Popen([sys.executable, "-c", WATCHER, work],
+                                       stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                       preexec_fn=as_nobody)
+            try:
+                assert watcher.stdout.readline() == b"watching\n"
+                for _ in range(runs):
+                    result = build.run(argument_zero=os.path.join(work, "tool"),
+                                       preexec_fn=lambda: os.umask(umask))
+                    assert result.returncode == 0, result.stdout
+                time.sleep(0.2)  # the watcher's last events
+                report = json.loads(watcher.communicate(timeout=RUN_TIMEOUT)[0])
+            finally:
+                watcher.kill()
+        # Each run creates a temporary and, the first time, ssh; the watcher saw them, and could
+        # open the ordinary ssh file.
+        assert report["created"] >= runs
+        assert "ssh" in report["opened"]
+        assert [name for name in report["opened"] if name.startswith("wpa_supplicant.conf")] == []
 
 
-@unittest.skipIf(harness.ON_WINDOWS, POSIX_ONLY)
-class ThingsInTheWay(harness.TemporaryDirectoryTestCase):
-    def test_ssh_that_is_not_a_regular_file_fails_promptly_and_stays_untouched(self):
-        cases = [
-            # (name, how to make what is named ssh, what must stay as it was)
-            ("link to a file", lambda ssh, kept: os.symlink(kept, ssh), b"precious\n"),
-            ("link to nothing", lambda ssh, kept: os.symlink(kept, ssh), None),
-            ("hard link", lambda ssh, kept: os.link(kept, ssh), b"precious\n"),
-            ("FIFO", lambda ssh, kept: os.mkfifo(ssh), None),
-            ("directory", lambda ssh, kept: os.mkdir(ssh), None),
-        ]
-        for name, make, kept_bytes in cases:
-            with self.subTest(name):
-                work = self.path(name.replace(" ", "-"))
-                os.mkdir(work)
-                ssh, kept = os.path.join(work, "ssh"), self.path("kept-" + name.replace(" ", "-"))
-                if kept_bytes is not None:
-                    with open(kept, "wb") as file:
-                        file.write(kept_bytes)
-                make(ssh, kept)
-                kind = stat.S_IFMT(os.lstat(ssh).st_mode)
-                started = time.monotonic()
-                result = harness.run(TYPICAL_ANSWERS, argument_zero=os.path.join(work, "tool"),
-                                     cwd=work)
-                self.assertLess(time.monotonic() - started, 1.0)
-                self.assertEqual(result.status, 2, result.stdout)
-                self.assertEqual(stat.S_IFMT(os.lstat(ssh).st_mode), kind)
-                if kept_bytes is None:
-                    self.assertFalse(os.path.lexists(kept))
-                else:
-                    with open(kept, "rb") as file:
-                        self.assertEqual(file.read(), kept_bytes)
+class TestThingsInTheWay:
+    @pytest.mark.parametrize("make, kept", [
+        pytest.param(os.symlink, b"precious\n", id="link to a file",
+                     marks=pytest.mark.posix("Wine follows a Unix link")),
+        pytest.param(os.symlink, None, id="link to nothing", marks=pytest.mark.posix("as above")),
+        pytest.param(os.link, b"precious\n", id="hard link"),
+        pytest.param(lambda kept, ssh: os.mkfifo(ssh), None, id="FIFO",
+                     marks=pytest.mark.posix("FIFOs are POSIX")),
+        pytest.param(lambda kept, ssh: os.mkdir(ssh), None, id="directory"),
+    ])
+    def test_ssh_that_is_not_a_lone_regular_file_fails_promptly_and_stays(
+            self, build, program, tmp_path, make, kept):
+        ssh, other = tmp_path / "ssh", tmp_path.parent / (tmp_path.name + "-kept")
+        if kept is not None:
+            other.write_bytes(kept)
+        make(other, ssh)
+        kind = stat.S_IFMT(os.lstat(ssh).st_mode)
 
-    def test_a_device_named_ssh_is_never_opened(self):
-        """Opening a device can make its driver act; the node staying as it was does not
-        show that, so inotify reports every open of it."""
-        if os.geteuid() != 0:
-            self.skipTest("needs root, to make a device node")
-        ssh = self.path("ssh")
+        result = build.run(argument_zero=program, cwd=tmp_path, timeout=5)
+
+        assert result.returncode == 2, result.stdout
+        assert stat.S_IFMT(os.lstat(ssh).st_mode) == kind
+        assert (other.read_bytes() if other.exists() else None) == kept
+
+    @pytest.mark.posix("device nodes are POSIX")
+    @pytest.mark.root("to make a device node")
+    def test_a_device_named_ssh_is_never_opened(self, build, program, tmp_path):
+        """Opening a device can make its driver act; the node staying as it was does not show
+        that, so inotify reports every open of it."""
+        ssh = tmp_path / "ssh"
         os.mknod(ssh, stat.S_IFCHR | 0o666, os.makedev(1, 3))  # what /dev/null is
         libc = ctypes.CDLL(None, use_errno=True)
-        in_open = 0x20
         watch = libc.inotify_init1(os.O_NONBLOCK)
-        self.assertGreaterEqual(watch, 0)
-        self.addCleanup(os.close, watch)
-        self.assertGreaterEqual(libc.inotify_add_watch(watch, ssh.encode(), in_open), 0)
+        assert libc.inotify_add_watch(watch, bytes(ssh), 0x20) >= 0  # IN_OPEN
 
         def opens_seen():
             try:
@@ -170,115 +137,150 @@ class ThingsInTheWay(harness.TemporaryDirectoryTestCase):
             except BlockingIOError:
                 return 0
         os.close(os.open(ssh, os.O_RDONLY))
-        self.assertGreater(opens_seen(), 0, "inotify does not report opening this device")
+        assert opens_seen() > 0, "inotify does not report opening this device"
 
-        result = harness.run(TYPICAL_ANSWERS, argument_zero=self.program_path())
+        assert build.run(argument_zero=program).returncode == 2
+        assert opens_seen() == 0, "the program opened the device named ssh"
+        os.close(watch)
 
-        self.assertEqual(result.status, 2, result.stdout)
-        self.assertEqual(opens_seen(), 0, "the program opened the device named ssh")
+    @pytest.mark.posix("Wine follows a Unix link")
+    def test_link_named_like_the_config_is_replaced_and_its_target_kept(
+            self, build, program, tmp_path):
+        (tmp_path / "elsewhere").write_bytes(b"not a configuration\n")
+        os.symlink(tmp_path / "elsewhere", tmp_path / "wpa_supplicant.conf")
 
-    def test_link_named_like_the_config_is_replaced_and_its_target_kept(self):
-        kept = self.path("elsewhere")
-        with open(kept, "wb") as file:
-            file.write(b"not a configuration\n")
-        os.symlink(kept, self.path("wpa_supplicant.conf"))
-
-        result = harness.run(TYPICAL_ANSWERS, argument_zero=self.program_path())
-
-        self.assertEqual(result.status, 0, result.stdout)
-        self.assertFalse(os.path.islink(self.path("wpa_supplicant.conf")))
-        self.assertEqual(self.read("wpa_supplicant.conf"), TYPICAL_CONFIG)
-        self.assertEqual(self.read("elsewhere"), b"not a configuration\n")
+        assert build.run(argument_zero=program).returncode == 0
+        assert not (tmp_path / "wpa_supplicant.conf").is_symlink()
+        assert (tmp_path / "wpa_supplicant.conf").read_bytes() == build.config()
+        assert (tmp_path / "elsewhere").read_bytes() == b"not a configuration\n"
 
 
-@unittest.skipUnless(FAILING_CALLS, "needs the preloadable failing_calls library: a native, "
-                     "dynamically linked build without sanitizers")
-class FailingOrSlowSystemCalls(harness.TemporaryDirectoryTestCase):
-    def test_a_failed_call_ends_with_its_status_and_leaves_no_password_behind(self):
-        earlier = b"country=FR\nan earlier configuration\n"
-        cases = [
-            # (name, call, file whose call fails or "" for every file, status, config after)
-            ("write", "write", "", 1, earlier),
-            ("fsync", "fsync", "", 1, earlier),
-            ("close", "close", "", 1, earlier),
-            ("rename", "rename", "", 1, earlier),
-            # The temporary cannot be removed either (an append-only directory): it is emptied.
-            ("rename and clean-up", "rename,unlink", "", 1, earlier),
-            # The rename is made; only its sync failed, as the README says.
-            ("directory fsync", "fsync", ".", 1, TYPICAL_CONFIG),
-            ("ssh fsync", "fsync", "ssh", 2, TYPICAL_CONFIG),
-        ]
-        for name, call, failing_path, status, config in cases:
-            with self.subTest(name):
-                work = self.path(name.replace(" ", "-"))
-                os.mkdir(work)
-                with open(os.path.join(work, "wpa_supplicant.conf"), "wb") as file:
-                    file.write(earlier)
-                environment = {"LD_PRELOAD": FAILING_CALLS, "TOLVENIX_FAIL_CALL": call}
-                if failing_path:
-                    environment["TOLVENIX_FAIL_PATH"] = os.path.join(work, failing_path)
-                    if failing_path == "ssh":
-                        open(environment["TOLVENIX_FAIL_PATH"], "wb").close()
-                result = harness.run(TYPICAL_ANSWERS, argument_zero=os.path.join(work, "tool"),
-                                     extra_environment=environment)
-                self.assertEqual(result.status, status, result.stdout)
-                with open(os.path.join(work, "wpa_supplicant.conf"), "rb") as file:
-                    self.assertEqual(file.read(), config)
-                temporaries = [entry for entry in os.listdir(work) if ".tmp" in entry]
-                self.assertEqual([os.path.getsize(os.path.join(work, entry))
-                                  for entry in temporaries], [0] if "unlink" in call else [])
+def preloaded(build, **settings):
+    return {"LD_PRELOAD": build.settings["failing_calls"],
+            **{"TOLVENIX_" + name.upper(): str(value) for name, value in settings.items()}}
 
-    def start_with_slow_sync(self, work, preexec_fn, **streams):
-        """Starts the program in `work` with its answers given and the sync of its temporary
-        file slowed to SLOW_FSYNC_MS, so that a test can act while that file exists; the
-        preload library writes the descriptor of that sync into `work`/slowed-fd."""
-        args, executable = harness.command(os.path.join(work, "tool"))
-        process = subprocess.Popen(
-            args, executable=executable, stdin=subprocess.PIPE, cwd=work, preexec_fn=preexec_fn,
-            env=dict(os.environ, LD_PRELOAD=FAILING_CALLS, TOLVENIX_SLOW_FSYNC_MS=SLOW_FSYNC_MS,
-                     TOLVENIX_SLOWED_FD_REPORT=os.path.join(work, "slowed-fd")),
-            **streams)
-        self.addCleanup(process.kill)
-        process.stdin.write(TYPICAL_ANSWERS)
-        process.stdin.close()
-        return process
 
-    def test_a_signal_while_the_file_is_written_waits_until_it_is_in_place(self):
-        """One run per signal whose default ends the process, all at once: each is signalled
-        inside the one-second sync of its temporary file. Core files are allowed as far as the
-        hard limit goes: the program must allow none itself (a core would hold the password)."""
-        runs = {}
-        for name in SIGNALS_THAT_END_A_PROCESS:
-            work = self.path(name)
-            os.mkdir(work)
-            process = self.start_with_slow_sync(work, allow_core_files, stdout=subprocess.PIPE)
-            runs[name] = (process, work)
-        for process, _ in runs.values():
-            harness.read_until(process.stdout, harness.CONFIG_PROGRESS)
-        time.sleep(0.3)  # inside the one-second sync of each temporary file
-        for name, (process, _) in runs.items():
-            with open(f"/proc/{process.pid}/limits", encoding="ascii") as limits:
-                self.assertRegex(limits.read(), r"Max core file size +0 +0 ", name)
-            process.send_signal(getattr(signal, name))
-        for name, (process, work) in runs.items():
-            with self.subTest(name):
-                self.assertEqual(process.wait(timeout=harness.RUN_TIMEOUT), -getattr(signal, name))
-                process.stdout.close()
-                # The signal took effect once the file was in place, before ssh.
-                self.assertEqual(sorted(os.listdir(work)), ["slowed-fd", "wpa_supplicant.conf"])
-                with open(os.path.join(work, "wpa_supplicant.conf"), "rb") as file:
-                    self.assertEqual(file.read(), TYPICAL_CONFIG)
+@pytest.mark.preload
+class TestRaces:
+    """Another process puts something else under the name ssh right after the program's look
+    at it: whatever it is, nothing but the program's own ssh is emptied, nothing waits, and
+    the run fails. On Linux the file looked at is judged and opened through /proc: it has lost
+    its name or gained another; without /proc, the look by name is checked again on the file
+    opened."""
 
-    def test_closed_standard_output_never_receives_the_password_file(self):
-        """With descriptors 1 and 2 closed, the file holding the password must not take
-        either number, where any later message would land in it."""
+    @pytest.mark.parametrize("ssh_before, action, precious_at, through_proc, by_name", [
+        (True, "none", None, 0, 0),
+        (True, "hard link", "other", 2, 2),
+        (True, "symbolic link", "other", 2, 2),
+        (True, "FIFO", None, 2, 2),
+        (True, "renamed over", "ssh", 2, 2),
+        (True, "second link", None, 2, 2),
+        (False, "hard link", "other", 2, 2),
+    ])
+    @pytest.mark.parametrize("proc", [True, False], ids=["through /proc", "by name"])
+    def test_a_swap_after_the_look_at_ssh_empties_nothing_else(
+            self, build, program, tmp_path, proc, ssh_before, action, precious_at,
+            through_proc, by_name):
+        ssh, other = tmp_path / "ssh", tmp_path / "other"
+        if ssh_before:
+            ssh.write_bytes(b"old marker\n")
+        if action != "second link":
+            other.write_bytes(b"precious\n")
+        settings = {"race": action, "race_other": other}
+        result = build.run(argument_zero=program, timeout=5, env=preloaded(
+            build, **settings, **({} if proc else {"fail_call": "proc"})))
+
+        assert result.returncode == (through_proc if proc else by_name), result.stdout
+        if precious_at:
+            assert (tmp_path / precious_at).read_bytes() == b"precious\n"
+        if result.returncode == 0 and action == "none":
+            assert ssh.read_bytes() == b""
+
+
+@pytest.mark.preload
+class TestFailingCalls:
+    @pytest.mark.parametrize("calls, settings, status, config", [
+        ("write", {}, 1, EARLIER),
+        ("fsync", {}, 1, EARLIER),
+        ("close", {}, 1, EARLIER),
+        ("rename", {}, 1, EARLIER),
+        # The temporary cannot be removed either (an append-only directory): it is emptied.
+        ("rename,unlink", {}, 1, EARLIER),
+        # The rename is made; only its sync failed, as the README says.
+        ("fsync", {"fail_path": "."}, 1, None),
+        ("fsync", {"fail_path": "ssh"}, 2, None),
+        ("fsync", {"fail_path": ".", "fail_only": 2}, 2, None),
+        # An interrupted call is made again.
+        ("write", {"fail_errno": 4, "fail_only": 1}, 0, None),
+        ("fsync", {"fail_errno": 4, "fail_only": 1}, 0, None),
+    ])
+    def test_a_failed_call_ends_with_its_status_and_leaves_no_password_behind(
+            self, build, program, tmp_path, calls, settings, status, config):
+        (tmp_path / "wpa_supplicant.conf").write_bytes(EARLIER)
+        (tmp_path / "ssh").write_bytes(b"")
+        if "fail_path" in settings:
+            settings = dict(settings, fail_path=tmp_path / settings["fail_path"])
+        result = build.run(argument_zero=program,
+                           env=preloaded(build, fail_call=calls, **settings))
+
+        assert result.returncode == status, result.stdout
+        assert (tmp_path / "wpa_supplicant.conf").read_bytes() == (config or build.config())
+        temporaries = [entry for entry in os.listdir(tmp_path) if ".tmp" in entry]
+        assert [os.path.getsize(tmp_path / entry) for entry in temporaries] == (
+            [0] if "unlink" in calls else [])
+
+    def test_closed_standard_output_never_receives_the_password_file(self, build, program):
+        """With descriptors 1 and 2 closed, the file holding the password must not take either
+        number, where any later message would land in it."""
         def close_output():
             os.close(1)
             os.close(2)
-        process = self.start_with_slow_sync(self.directory, close_output)
-        self.assertEqual(process.wait(timeout=harness.RUN_TIMEOUT), 0)
-        self.assertGreaterEqual(int(self.read("slowed-fd")), 3)
-        self.assertEqual(self.read("wpa_supplicant.conf"), TYPICAL_CONFIG)
+        report = program.parent / "slowed-fd"
+        process = build.start(argument_zero=program, stdin=subprocess.PIPE, preexec_fn=close_output,
+                              env=preloaded(build, slow_fsync_ms=1, slowed_fd_report=report))
+        process.communicate(TYPICAL_ANSWERS, timeout=RUN_TIMEOUT)
 
-if __name__ == "__main__":
-    unittest.main(verbosity=2)
+        assert process.returncode == 0
+        assert int(report.read_text().split()[0]) >= 3
+        assert (program.parent / "wpa_supplicant.conf").read_bytes() == build.config()
+
+
+def allow_core_files():
+    _, hard = resource.getrlimit(resource.RLIMIT_CORE)
+    resource.setrlimit(resource.RLIMIT_CORE, (hard, hard))
+
+
+@pytest.mark.preload
+class TestSignals:
+    @pytest.mark.parametrize("slowed", ["temporary", "directory"])
+    def test_a_signal_while_the_file_is_put_in_place_waits_until_it_is_durable(
+            self, build, tmp_path, slowed):
+        """One run per signal whose default ends the process, all at once: each is signalled
+        inside the half-second sync of its temporary file, or of its directory after the rename.
+        Core files are allowed as far as the hard limit goes: the program must allow none itself
+        (a core would hold the password)."""
+        runs = {}
+        for name in SIGNALS_THAT_END_A_PROCESS:
+            work = tmp_path / name
+            work.mkdir()
+            settings = {"slow_fsync_ms": 500, "slowed_fd_report": work / "slowed-fd"}
+            if slowed == "directory":
+                settings["slow_path"] = work
+            process = build.start(argument_zero=work / "tool", cwd=work, stdin=subprocess.PIPE,
+                                  preexec_fn=allow_core_files, env=preloaded(build, **settings))
+            process.stdin.write(TYPICAL_ANSWERS)
+            process.stdin.close()
+            runs[name] = (process, work)
+        for name, (process, work) in runs.items():
+            deadline = time.monotonic() + RUN_TIMEOUT
+            while not (work / "slowed-fd").exists() and time.monotonic() < deadline:
+                time.sleep(0.01)
+            with open(f"/proc/{process.pid}/limits", encoding="ascii") as limits:
+                assert " 0 " in next(line for line in limits if line.startswith("Max core")), name
+            process.send_signal(getattr(signal, name))
+        for name, (process, work) in runs.items():
+            assert (name, process.wait(timeout=RUN_TIMEOUT)) == (name, -getattr(signal, name))
+            # The signal took effect once the sync was done and the file in place, before ssh.
+            assert (name, (work / "slowed-fd").read_text().split()[1:]) == (name, ["synced"])
+            assert (name, sorted(os.listdir(work))) == (name, ["slowed-fd", "wpa_supplicant.conf"])
+            assert (work / "wpa_supplicant.conf").read_bytes() == build.config()
