@@ -50,6 +50,8 @@ INSTANTIATE_TEST_SUITE_P(
         rule_case{"PasswordOf63", password_refusal, std::string(63, 'p'), ""},
         rule_case{"PasswordOf64NotHex", password_refusal, std::string(63, '0') + "g",
                   expected::password_refused},
+        rule_case{"PasswordOf64EndingInCapitalG", password_refusal, std::string(63, '0') + "G",
+                  expected::password_refused},
         rule_case{"PasswordOf64Hex", password_refusal, hex_64, ""},
         rule_case{"PasswordOf65Hex", password_refusal, hex_64 + "0", expected::password_refused},
         rule_case{"PasswordWithTab", password_refusal, "pass\tword", expected::password_refused},

@@ -284,3 +284,21 @@ class TestSignals:
             assert (name, (work / "slowed-fd").read_text().split()[1:]) == (name, ["synced"])
             assert (name, sorted(os.listdir(work))) == (name, ["slowed-fd", "wpa_supplicant.conf"])
             assert (work / "wpa_supplicant.conf").read_bytes() == build.config()
+
+    @pytest.mark.root("to run the program and its neighbour as another user (nobody)")
+    def test_another_program_of_the_same_user_cannot_read_its_memory(self, build):
+        with tempfile.TemporaryDirectory() as work:
+            os.chmod(work, 0o777)
+            report = os.path.join(work, "slowed-fd")
+            process = build.start(argument_zero=os.path.join(work, "tool"), stdin=subprocess.PIPE,
+                                  preexec_fn=as_nobody,
+                                  env=preloaded(build, slow_fsync_ms=500, slowed_fd_report=report))
+            process.stdin.write(TYPICAL_ANSWERS)
+            process.stdin.close()
+            while not os.path.exists(report) and process.poll() is None:
+                time.sleep(0.01)
+            neighbour = subprocess.run(
+                [sys.executable, "-c", f"open('/proc/{process.pid}/environ', 'rb').read()"],
+                preexec_fn=as_nobody, capture_output=True, timeout=RUN_TIMEOUT)
+            assert process.wait(timeout=RUN_TIMEOUT) == 0
+        assert b"PermissionError" in neighbour.stderr
