@@ -144,7 +144,7 @@ class TestFailedRuns:
 
 
 @pytest.mark.posix("Windows: RLIMIT_FSIZE is a Linux limit (Wine's server would inherit it)")
-@pytest.mark.parametrize("earlier", [None, EARLIER])
+@pytest.mark.parametrize("earlier", [None, EARLIER], ids=["no earlier file", "an earlier file"])
 def test_full_disk_leaves_nothing_new(build, program, tmp_path, earlier):
     """A file size limit makes every write past it fail, as a full disk does; SIGXFSZ is at
     its default, which ends a program that writes past the limit unless it ignores it."""
