@@ -78,16 +78,14 @@ if(NOT WIN32 AND NOT APPLE)
           DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT system)
   if(TOLVENIX_STATIC_LINK)
     if(TOLVENIX_STATIC_PIE)
-      set(tolvenix_lintian_override
-          "# It is position-independent too (-static-pie), so that its addresses are randomised at\n"
-          "# every start: lintian takes such a program, having no interpreter, for a shared library,\n"
-          "# and finds that library without prerequisites. It needs none.\n"
-          "tolvenix-setup: shared-library-lacks-prerequisites [usr/bin/tolvenix-setup]")
+      set(tolvenix_lintian_override "\
+# It is position-independent too (-static-pie), so that its addresses are randomised at
+# every start: lintian takes such a program, having no interpreter, for a shared library,
+# and finds that library without prerequisites. It needs none.
+tolvenix-setup: shared-library-lacks-prerequisites [usr/bin/tolvenix-setup]")
     else()
-      set(tolvenix_lintian_override
-          "tolvenix-setup: statically-linked-binary [usr/bin/tolvenix-setup]")
+      set(tolvenix_lintian_override "tolvenix-setup: statically-linked-binary [usr/bin/tolvenix-setup]")
     endif()
-    string(JOIN "" tolvenix_lintian_override ${tolvenix_lintian_override})
     configure_file(cmake/debian/lintian-overrides.in ${tolvenix_generated}/lintian-overrides @ONLY)
     install(FILES ${tolvenix_generated}/lintian-overrides
             DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME ${PROJECT_NAME}
