@@ -1,4 +1,4 @@
-#include "safe_files.h"
+#include "process_guards.h"
 #include "setup_run.h"
 
 #include <iostream>
@@ -47,14 +47,19 @@ int run_on_windows(int argc, char* argv[]) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
-    tolvenix::prepare_process();
+    const tolvenix::caller_state_changes changes = tolvenix::prepare_process();
     // The answers are read through the stream's own buffer rather than
     // character by character through C stdio, so even a huge pasted line is
     // skipped quickly. Every message is flushed explicitly before a read.
     std::ios::sync_with_stdio(false);
 #ifdef _WIN32
-    return run_on_windows(argc, argv);
+    const int status = run_on_windows(argc, argv);
 #else
-    return tolvenix::run_setup(argc, argv, std::cin, std::cout, output_location);
+    const int status = tolvenix::run_setup(argc, argv, std::cin, std::cout, output_location);
 #endif
+    // Nothing is written after this flush, so that the caller's flags come back only once the
+    // output no longer needs them.
+    std::cout.flush();
+    tolvenix::give_back_caller_state(changes);
+    return status;
 }

@@ -8,19 +8,11 @@
 
 namespace tolvenix {
 
-// Called once at the start, before anything is read or written. On POSIX: descriptors 0, 1 and
-// 2 are kept taken (closed ones opened on /dev/null), standard input made to wait if it was left
-// non-blocking, core files and (on Linux) other processes' reading of this one's memory refused,
-// and SIGXFSZ and SIGPIPE ignored, so that a file size limit or a console whose reader has gone
-// fails a write instead of ending the run. Nothing on Windows.
-void prepare_process();
-
 // Puts `text` in place of the file at `target_path`: written to a new file beside it that only
 // its owner can read or write from the moment it exists, synced to the medium, then renamed
-// over the target and the rename synced. Signals are held back until all that is done. On
-// Windows every "\n" is written as CR LF, as in any Windows text file. On any failure before
-// the rename the new file is emptied and removed, the target is left as it was, and false is
-// returned.
+// over the target and the rename synced. On Windows every "\n" is written as CR LF, as in any
+// Windows text file. On any failure before the rename the new file is emptied and removed, the
+// target is left as it was, and false is returned. The caller holds signals back meanwhile.
 [[nodiscard]] bool replace_file_safely(const std::string& target_path, std::string_view text);
 
 // Creates an empty regular file at `path`, or empties the regular file already there, without

@@ -4,18 +4,17 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <csignal>
 #include <cstdlib>
 #include <string>
 #include <string_view>
 #include <tuple>
 
 #include <fcntl.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #ifdef __linux__
-#include <sys/prctl.h>
+#include <linux/magic.h>
+#include <sys/vfs.h>
 #endif
 
 namespace tolvenix {
@@ -133,6 +132,18 @@ int create_marker_file(const std::string& path) {
                   S_IRUSR | S_IWUSR | S_IRGRP | S_IWGRP | S_IROTH | S_IWOTH);
 }
 
+// Keeps an opened marker only if it is the file that was judged, and still a lone regular file;
+// anything else is closed unwritten.
+int keep_if_judged(int file, const struct stat& judged) {
+    struct stat opened {};
+    if (file != no_file && (::fstat(file, &opened) != 0 || opened.st_dev != judged.st_dev ||
+                            opened.st_ino != judged.st_ino || !is_lone_regular_file(opened))) {
+        ::close(file);
+        return no_file;
+    }
+    return file;
+}
+
 // The marker judged by name before it is opened (opening a device can make its driver act) and
 // checked again on the descriptor, so that nothing swapped in meanwhile is emptied. O_NOFOLLOW
 // refuses a link, O_NONBLOCK keeps a FIFO from waiting for a reader, and O_NOCTTY keeps a
@@ -143,26 +154,33 @@ int open_marker_judged_by_name(const std::string& path) {
     if (::lstat(path.c_str(), &judged) != 0) {
         return errno == ENOENT ? create_marker_file(path) : no_file;
     }
-    const int file = is_lone_regular_file(judged)
-                         // NOLINTNEXTLINE(cppcoreguidelines-pro-type-vararg): open(2) is variadic
-                         ? ::open(path.c_str(), marker_flags | O_NOFOLLOW)
-                         : no_file;
-    struct stat opened {};
-    if (file != no_file && (::fstat(file, &opened) != 0 || opened.st_dev != judged.st_dev ||
-                            opened.st_ino != judged.st_ino || !is_lone_regular_file(opened))) {
-        ::close(file);
+    if (!is_lone_regular_file(judged)) {
         return no_file;
     }
-    return file;
+    // NOLINTNEXTLINE(cppcoreguidelines-pro-type-vararg): open(2) is variadic by definition
+    return keep_if_judged(::open(path.c_str(), marker_flags | O_NOFOLLOW), judged);
 }
 
-// Opens the marker file for emptying. On Linux the name is looked up once, into a descriptor
-// that only refers to what it names (O_PATH: no driver is called, no FIFO waits, a link is
-// itself); that is judged, and the very same file, whatever its name now leads to, is then opened
-// through /proc/self/fd. There is no window for a swap. Without /proc, or elsewhere, it is
-// judged by name.
-int open_marker_file(const std::string& path) {
-#ifdef O_PATH
+#ifdef __linux__
+// The kernel's /proc/self/fd, whose entries lead to the very files this process has open; or
+// no_file where /proc is missing or holds another file system, whose entries could lead anywhere.
+int open_kernel_descriptor_directory() {
+    // NOLINTNEXTLINE(cppcoreguidelines-pro-type-vararg): open(2) is variadic by definition
+    const int directory = ::open("/proc/self/fd", O_PATH | O_DIRECTORY | O_CLOEXEC);
+    struct statfs file_system {};
+    if (directory != no_file &&
+        (::fstatfs(directory, &file_system) != 0 || file_system.f_type != PROC_SUPER_MAGIC)) {
+        ::close(directory);
+        return no_file;
+    }
+    return directory;
+}
+
+// The name looked up once, into a descriptor that only refers to what it names (O_PATH: no
+// driver is called, no FIFO waits, a link is itself); that is judged, and the very same file,
+// whatever its name now leads to, is then opened through the kernel's /proc/self/fd and checked
+// to be the judged one. There is no window for a swap.
+int open_marker_through_proc(const std::string& path, int descriptor_directory) {
     // NOLINTNEXTLINE(cppcoreguidelines-pro-type-vararg): open(2) is variadic by definition
     const int looked_up = ::open(path.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
     if (looked_up == no_file) {
@@ -171,77 +189,34 @@ int open_marker_file(const std::string& path) {
     struct stat judged {};
     int file = no_file;
     if (::fstat(looked_up, &judged) == 0 && is_lone_regular_file(judged)) {
-        const std::string same_file = "/proc/self/fd/" + std::to_string(looked_up);
-        // NOLINTNEXTLINE(cppcoreguidelines-pro-type-vararg): open(2) is variadic by definition
-        file = ::open(same_file.c_str(), marker_flags);
-        if (file == no_file && errno == ENOENT) {
-            file = open_marker_judged_by_name(path);
-        }
+        // NOLINTNEXTLINE(cppcoreguidelines-pro-type-vararg): openat(2) is variadic by definition
+        file = keep_if_judged(
+            ::openat(descriptor_directory, std::to_string(looked_up).c_str(), marker_flags),
+            judged);
     }
     ::close(looked_up);
     return file;
-#else
-    return open_marker_judged_by_name(path);
+}
 #endif
-}
 
-// Opens /dev/null on any of descriptors 0, 1 and 2 that is closed, so that no file of ours can
-// take one of those numbers and receive what is meant for the console.
-void keep_standard_descriptors_taken() {
-    for (int descriptor = STDIN_FILENO; descriptor <= STDERR_FILENO; ++descriptor) {
-        // NOLINTNEXTLINE(cppcoreguidelines-pro-type-vararg): fcntl(2) is variadic by definition
-        if (::fcntl(descriptor, F_GETFD) == no_file && errno == EBADF) {
-            // NOLINTNEXTLINE(cppcoreguidelines-pro-type-vararg): variadic; opens the lowest free fd
-            static_cast<void>(::open("/dev/null", O_RDWR));
-        }
-    }
-}
-
-// A terminal or pipe left non-blocking by another program would make the first read fail at
-// once, which reads as the end of the input: shells clear the flag too, so that reads wait.
-void make_standard_input_wait() {
-    // NOLINTNEXTLINE(cppcoreguidelines-pro-type-vararg): fcntl(2) is variadic by definition
-    const int flags = ::fcntl(STDIN_FILENO, F_GETFL);
-    if (flags != no_file && (flags & O_NONBLOCK) != 0) {
-        // NOLINTNEXTLINE(cppcoreguidelines-pro-type-vararg): fcntl(2) is variadic by definition
-        static_cast<void>(::fcntl(STDIN_FILENO, F_SETFL, flags & ~O_NONBLOCK));
-    }
-}
-
-// The password is in this process's memory: no core file may hold it, and on Linux no other
-// process of the same user may read it out (ptrace, /proc/PID/mem).
-void keep_memory_private() {
-    constexpr rlimit no_core_file{0, 0};
-    static_cast<void>(::setrlimit(RLIMIT_CORE, &no_core_file));
+// Opens the marker file for emptying: on Linux through the kernel's /proc; without it, or
+// elsewhere, judged by name.
+int open_marker_file(const std::string& path) {
 #ifdef __linux__
-    static_cast<void>(::prctl(PR_SET_DUMPABLE, 0));
+    const int descriptor_directory = open_kernel_descriptor_directory();
+    if (descriptor_directory != no_file) {
+        const int file = open_marker_through_proc(path, descriptor_directory);
+        ::close(descriptor_directory);
+        return file;
+    }
 #endif
+    return open_marker_judged_by_name(path);
 }
 
 }  // namespace
 
-void prepare_process() {
-    keep_standard_descriptors_taken();
-    make_standard_input_wait();
-    keep_memory_private();
-    // A write past a file size limit fails as a full disk does, and a console write whose reader
-    // has gone fails quietly, instead of either ending the run between the two files.
-    static_cast<void>(std::signal(SIGXFSZ, SIG_IGN));
-    static_cast<void>(std::signal(SIGPIPE, SIG_IGN));
-}
-
 bool replace_file_safely(const std::string& target_path, std::string_view text) {
-    // Every signal that can be held is held back meanwhile: one that arrives stays pending and
-    // takes its usual effect when the mask returns. So no signal but SIGKILL ends the program
-    // while a file holding the password exists under a temporary name, or before its new name
-    // is durable.
-    sigset_t held{};
-    sigset_t previous{};
-    sigfillset(&held);
-    pthread_sigmask(SIG_BLOCK, &held, &previous);
-    const bool replaced = write_and_rename(target_path, text) && sync_directory_of(target_path);
-    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
-    return replaced;
+    return write_and_rename(target_path, text) && sync_directory_of(target_path);
 }
 
 bool create_empty_regular_file(const std::string& path) {

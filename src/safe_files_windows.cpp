@@ -3,7 +3,6 @@
 #include "safe_files.h"
 
 #include <algorithm>
-#include <atomic>
 #include <limits>
 #include <string>
 
@@ -39,19 +38,6 @@ std::string with_windows_line_ends(std::string_view text) {
         converted.push_back(character);
     }
     return converted;
-}
-
-// While a file holding the password exists under a temporary name, a
-// console interrupt (Ctrl-C, Ctrl-Break, closing the window) waits in its
-// handler thread until that file is renamed or removed, then takes its
-// usual effect: the handler returns FALSE and the default ends the process.
-std::atomic<bool> temporary_file_exists{false};  // NOLINT: read by the console's handler thread
-
-BOOL WINAPI wait_for_temporary_file(DWORD /*event*/) {
-    while (temporary_file_exists.load()) {
-        Sleep(1);
-    }
-    return FALSE;
 }
 
 // A new file that nobody else may open while it is being written, named after this process (its
@@ -119,15 +105,8 @@ bool write_and_move(const std::string& target_path, std::string_view text) {
 
 }  // namespace
 
-void prepare_process() {}
-
 bool replace_file_safely(const std::string& target_path, std::string_view text) {
-    temporary_file_exists.store(true);
-    SetConsoleCtrlHandler(wait_for_temporary_file, TRUE);
-    const bool replaced = write_and_move(target_path, text);
-    temporary_file_exists.store(false);
-    SetConsoleCtrlHandler(wait_for_temporary_file, FALSE);
-    return replaced;
+    return write_and_move(target_path, text);
 }
 
 bool create_empty_regular_file(const std::string& path) {

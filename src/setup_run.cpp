@@ -2,6 +2,7 @@
 
 #include "console_dialogue.h"
 #include "output_files.h"
+#include "process_guards.h"
 #include "wifi_answers.h"
 
 #include <istream>
@@ -23,6 +24,21 @@ int exit_status(setup_status status) {
     return static_cast<int>(status);
 }
 
+// Both files are written under one hold: a hangup, Ctrl-C or any other signal that arrives once
+// the answers are in ends the run only when the card is fully set or the run has failed, never
+// between the two files or with a temporary file holding the password.
+setup_status write_both_files(const std::optional<std::string>& output_dir,
+                              const wifi_answers& answers, std::ostream& out) {
+    const signal_hold hold;
+    if (!write_network_config(output_dir, answers, out)) {
+        return setup_status::network_config_not_created;
+    }
+    if (!write_ssh_marker(output_dir, out)) {
+        return setup_status::ssh_marker_not_created;
+    }
+    return setup_status::done;
+}
+
 }  // namespace
 
 int run_setup(int argc, const char* const argv[], std::istream& in, std::ostream& out,
@@ -38,11 +54,9 @@ int run_setup(int argc, const char* const argv[], std::istream& in, std::ostream
         out << input_ended_message << std::flush;
         return exit_status(setup_status::input_ended);
     }
-    if (!write_network_config(output_dir, answers, out)) {
-        return exit_status(setup_status::network_config_not_created);
-    }
-    if (!write_ssh_marker(output_dir, out)) {
-        return exit_status(setup_status::ssh_marker_not_created);
+    const setup_status written = write_both_files(output_dir, answers, out);
+    if (written != setup_status::done) {
+        return exit_status(written);
     }
     out << closing_lines << std::flush;
     return exit_status(setup_status::done);

@@ -7,7 +7,7 @@ namespace tolvenix {
 namespace {
 
 constexpr std::string_view country_message = "A country code has 2 letters, for example GB.\n";
-constexpr std::string_view ssid_message = "A WiFi SSID has at most 32 bytes.\n";
+constexpr std::string_view ssid_message = "A WiFi SSID has 1 to 32 bytes.\n";
 constexpr std::string_view password_message =
     "A WiFi password has 8 to 63 printable characters, or 64 hexadecimal digits.\n";
 constexpr std::string_view hash_message =
@@ -54,7 +54,8 @@ std::string_view country_refusal(std::string_view country) {
 }
 
 std::string_view ssid_refusal(std::string_view ssid) {
-    if (ssid.size() > ssid_width) {
+    // The daemon takes an empty SSID, but no access point has one: the board would never join.
+    if (ssid.empty() || ssid.size() > ssid_width) {
         return ssid_message;
     }
     return has_hash_after_odd_quotes(ssid) ? hash_message : std::string_view{};

@@ -3,8 +3,9 @@
 // library unless these variables say otherwise:
 //   TOLVENIX_FAIL_CALL   calls to fail, separated by commas: "write" or "close" (on regular
 //                        files only, so that the console keeps working), "fsync", "rename",
-//                        "unlink", or "proc" (opening /proc/self/fd/N, as if /proc were absent)
-//   TOLVENIX_FAIL_PATH   fail fsync only on this file or directory
+//                        "unlink", "directory" (opening a directory to read it), or "proc"
+//                        (opening /proc/self/fd, as if /proc were absent)
+//   TOLVENIX_FAIL_PATH   fail fsync or close only on this file or directory
 //   TOLVENIX_FAIL_ERRNO  the error (a number) instead of each call's own
 //   TOLVENIX_FAIL_ONLY   fail only the Nth matching call, counting from 1
 //   TOLVENIX_SLOW_FSYNC_MS, TOLVENIX_SLOW_PATH, TOLVENIX_SLOWED_FD_REPORT
@@ -16,6 +17,8 @@
 //                        "hard link",
 //                        "symbolic link", "FIFO", "renamed over", or becomes a second name of ssh
 //                        ("second link"); "none" does nothing
+//   TOLVENIX_RACE_AT     "reopen": the swap waits until the file looked at is opened again
+//                        through /proc/self/fd (openat)
 //
 // Each definition matches the C library's declaration, noexcept included; the checked
 // (_FORTIFY_SOURCE) inline open would stand in the way of defining open itself.
@@ -25,6 +28,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <string>
 #include <string_view>
 
 #include <dlfcn.h>
@@ -93,24 +97,31 @@ void report_slowed_sync(const char* text) {
     }
 }
 
-// After the program's look at ssh, puts the other file in its place as TOLVENIX_RACE says.
-void race_for(const char* path) {
+// After the program's look at ssh (or, with TOLVENIX_RACE_AT, right before it opens the file
+// again), puts the other file in its place as TOLVENIX_RACE says.
+void race_for(const char* looked_at, bool reopening) {
     static bool raced = false;
+    static std::string path;
+    if (looked_at != nullptr && std::string_view{looked_at}.ends_with("/ssh")) {
+        path = looked_at;
+    }
     const std::string_view action = setting("TOLVENIX_RACE");
-    if (raced || action.empty() || !std::string_view{path}.ends_with("/ssh")) {
+    if (raced || action.empty() || path.empty() ||
+        reopening != (std::string_view{setting("TOLVENIX_RACE_AT")} == "reopen")) {
         return;
     }
     raced = true;
     const char* const other = setting("TOLVENIX_RACE_OTHER");
+    const char* const ssh = path.c_str();
     if (action == "renamed over") {
-        rename(other, path);
+        rename(other, ssh);
     } else if (action == "second link") {
-        link(path, other);
+        link(ssh, other);
     } else if (action != "none") {
-        unlink(path);
-        static_cast<void>(action == "hard link"       ? link(other, path)
-                          : action == "symbolic link" ? symlink(other, path)
-                                                      : mkfifo(path, 0666));
+        unlink(ssh);
+        static_cast<void>(action == "hard link"       ? link(other, ssh)
+                          : action == "symbolic link" ? symlink(other, ssh)
+                                                      : mkfifo(ssh, 0666));
     }
 }
 
@@ -152,7 +163,8 @@ int fsync(int descriptor) {
 
 int close(int descriptor) {
     static auto* const real = next_definition<int(int)>("close");
-    const bool fail = is_regular_file(descriptor) && failing("close", EIO);
+    const bool fail = is_regular_file(descriptor) && is_path_of(descriptor, "TOLVENIX_FAIL_PATH") &&
+                      failing("close", EIO);
     const int result = real(descriptor);
     return fail ? -1 : result;
 }
@@ -172,21 +184,34 @@ int open(const char* path, int flags, ...) {
     va_start(arguments, flags);
     const auto mode = (flags & (O_CREAT | O_TMPFILE)) != 0 ? va_arg(arguments, mode_t) : 0;
     va_end(arguments);
-    if (std::string_view{path}.starts_with("/proc/self/fd/") && failing("proc", ENOENT)) {
+    if (std::string_view{path}.starts_with("/proc/self/fd") && failing("proc", ENOENT)) {
+        return -1;
+    }
+    if ((flags & (O_DIRECTORY | O_PATH)) == O_DIRECTORY && failing("directory", EACCES)) {
         return -1;
     }
     static auto* const real = next_definition<int(const char*, int, ...)>("open");
     const int result = real(path, flags, mode);
-    if ((flags & O_PATH) != 0 && (result < 0 || !listed(setting("TOLVENIX_FAIL_CALL"), "proc"))) {
-        race_for(path);
+    if ((flags & O_PATH) != 0) {
+        race_for(path, false);
     }
     return result;
+}
+
+int openat(int directory, const char* path, int flags, ...) {
+    std::va_list arguments;
+    va_start(arguments, flags);
+    const auto mode = (flags & (O_CREAT | O_TMPFILE)) != 0 ? va_arg(arguments, mode_t) : 0;
+    va_end(arguments);
+    race_for(nullptr, true);
+    static auto* const real = next_definition<int(int, const char*, int, ...)>("openat");
+    return real(directory, path, flags, mode);
 }
 
 int lstat(const char* path, struct stat* status) noexcept {
     static auto* const real = next_definition<int(const char*, struct stat*)>("lstat");
     const int result = real(path, status);
-    race_for(path);
+    race_for(path, false);
     return result;
 }
 

@@ -3,14 +3,18 @@ another user watching the directory, links and FIFOs under the files' names, fil
 while the program looks, and system calls that fail or wait."""
 
 import ctypes
+import fcntl
 import json
 import os
+import re
 import resource
+import shutil
 import signal
 import stat
 import subprocess
 import sys
 import tempfile
+import termios
 import time
 
 import pytest
@@ -19,11 +23,12 @@ from harness import RUN_TIMEOUT, TYPICAL_ANSWERS
 
 EARLIER = b"country=FR\nan earlier configuration\n"
 NOBODY = 65534
-# Every signal whose default action ends the process and that a process can hold back.
-SIGNALS_THAT_END_A_PROCESS = (
+# Every signal whose default action ends the process and that a process can hold back, glibc's
+# own 32 and 33 (which Python does not name) among them.
+SIGNALS_THAT_END_A_PROCESS = [getattr(signal, name) for name in (
     "SIGINT", "SIGQUIT", "SIGTERM", "SIGHUP", "SIGUSR1", "SIGUSR2", "SIGALRM", "SIGVTALRM",
     "SIGPROF", "SIGIO", "SIGPWR", "SIGSYS", "SIGXCPU", "SIGTRAP", "SIGABRT", "SIGSTKFLT",
-    "SIGRTMIN")
+    "SIGRTMIN")] + [32, 33]
 
 # Runs as another user: watches the directory with inotify and opens every file the moment it
 # is created, for reading and for writing. Reports, when its standard input closes, how many
@@ -148,6 +153,24 @@ class TestThingsInTheWay:
         assert build.run(argument_zero=program).returncode == 2
         assert opens_seen() == 0, "the program opened the device named ssh"
 
+    @pytest.mark.posix("/proc is Linux's")
+    @pytest.mark.root("to mount over /proc in a mount namespace of the test's own (unshare -m)")
+    @pytest.mark.native("sanitizer and emulator runtimes read /proc themselves")
+    def test_a_proc_that_is_not_the_kernels_leads_nowhere(self, build, program, tmp_path):
+        """Entries of a file system mounted over /proc can lead anywhere: ssh is judged by
+        name instead, and the file they lead to stays as it was."""
+        other = tmp_path.parent / (tmp_path.name + "-other")
+        other.write_bytes(b"precious\n")
+        (tmp_path / "ssh").write_bytes(b"old marker\n")
+        shutil.copy(build.binary, program)
+        fake_proc = ("mount -t tmpfs fake /proc && mkdir -p /proc/self/fd && for n in $(seq 0 9);"
+                     ' do ln -s "$1" /proc/self/fd/$n; done && exec "$2"')
+        result = subprocess.run(["unshare", "-m", "sh", "-c", fake_proc, "sh", other, program],
+                                input=TYPICAL_ANSWERS, capture_output=True, timeout=RUN_TIMEOUT)
+
+        assert result.returncode == 0, result.stdout + result.stderr
+        assert (other.read_bytes(), (tmp_path / "ssh").read_bytes()) == (b"precious\n", b"")
+
     @pytest.mark.posix("Wine follows a Unix link")
     def test_link_named_like_the_config_is_replaced_and_its_target_kept(
             self, build, program, tmp_path):
@@ -165,19 +188,29 @@ def preloaded(build, **settings):
             **{"TOLVENIX_" + name.upper(): str(value) for name, value in settings.items()}}
 
 
-def start_in_slowed_sync(build, work, preexec_fn, **settings):
-    """Starts the program in `work` with its answers given and waits until it is inside the
-    half-second sync of its temporary file (or of the file or directory `slow_path` names)."""
+def start_in_slowed_sync(build, work, preexec_fn, popen=None, **settings):
+    """Starts the program in `work` with its answers given (on a pipe, unless `popen` gives
+    other streams) and waits until it is inside the half-second sync of its temporary file (or
+    of the file or directory `slow_path` names)."""
     report = os.path.join(work, "slowed-fd")
     process = build.start(argument_zero=os.path.join(work, "tool"), cwd=work,
-                          stdin=subprocess.PIPE, preexec_fn=preexec_fn,
+                          preexec_fn=preexec_fn, **(popen or {"stdin": subprocess.PIPE}),
                           env=preloaded(build, slow_fsync_ms=500, slowed_fd_report=report,
                                         **settings))
-    process.stdin.write(TYPICAL_ANSWERS)
-    process.stdin.close()
+    if process.stdin:
+        process.stdin.write(TYPICAL_ANSWERS)
+        process.stdin.close()
     while not os.path.exists(report) and process.poll() is None:
         time.sleep(0.01)
     return process
+
+
+def assert_ended_by_signal_with_both_files(build, process, work, number):
+    """The signal took effect only once both files were in place, the sync it waited in done."""
+    assert (number, process.wait(timeout=RUN_TIMEOUT)) == (number, -number)
+    assert (number, (work / "slowed-fd").read_text().split()[1:]) == (number, ["synced"])
+    assert (number, sorted(os.listdir(work))) == (number, ["slowed-fd", "ssh", "wpa_supplicant.conf"])
+    assert (work / "wpa_supplicant.conf").read_bytes() == build.config()
 
 
 @pytest.mark.preload
@@ -188,16 +221,18 @@ class TestRaces:
     is judged and opened through /proc: it has lost its name or gained another; without /proc,
     the look by name is checked again on the file opened."""
 
-    @pytest.mark.parametrize("ssh_before, action, precious_at", [
-        (True, "none", None),
-        (True, "hard link", "other"),
-        (True, "symbolic link", "other"),
-        (True, "FIFO", None),
-        (True, "renamed over", "ssh"),
-        (True, "second link", None),
-        (False, "hard link", "other"),
-    ])
-    @pytest.mark.parametrize("proc", [True, False], ids=["through /proc", "by name"])
+    @pytest.mark.parametrize("proc, ssh_before, action, precious_at", [pytest.param(
+        *row, id=f"{'through /proc' if row[0] else 'by name'}-{row[2]}{'' if row[1] else '-new'}")
+        for row in [(proc, *race) for proc in (True, False) for race in [
+            (True, "none", None),
+            (True, "hard link", "other"),
+            (True, "symbolic link", "other"),
+            (True, "FIFO", None),
+            (True, "renamed over", "ssh"),
+            (True, "second link", None),
+            (False, "hard link", "other")]]
+        # Between the look and the reopen: what the name leads to now is never opened.
+        + [(True, True, "renamed over at the reopen", "ssh")]])
     def test_a_swap_after_the_look_at_ssh_empties_nothing_else(
             self, build, program, tmp_path, proc, ssh_before, action, precious_at):
         ssh, other = tmp_path / "ssh", tmp_path / "other"
@@ -205,9 +240,10 @@ class TestRaces:
             ssh.write_bytes(b"old marker\n")
         if action != "second link":
             other.write_bytes(b"precious\n")
-        settings = {"race": action, "race_other": other}
+        action, at_reopen = action.removesuffix(" at the reopen"), action.endswith("reopen")
+        settings = {"race": action, "race_other": other, "race_at": "reopen" if at_reopen else ""}
         # A link swapped in is not followed: what it leads to (a device, say) is never opened.
-        opens_seen = opens_of(other) if action == "symbolic link" else lambda: 0
+        opens_seen = opens_of(other) if action == "symbolic link" or at_reopen else lambda: 0
         result = build.run(argument_zero=program, timeout=5, env=preloaded(
             build, **settings, **({} if proc else {"fail_call": "proc"})))
 
@@ -217,6 +253,18 @@ class TestRaces:
             assert (tmp_path / precious_at).read_bytes() == b"precious\n"
         if action == "none":
             assert ssh.read_bytes() == b""
+
+
+def in_a_root_of_its_own(build, root):
+    """How to start the program as /tool in `root` made the root directory (chroot), with the
+    libraries it and the preloaded library load."""
+    listed = subprocess.run(["ldd", build.binary, build.settings["failing_calls"]], check=True,
+                            capture_output=True, text=True).stdout
+    for library in {*re.findall(r"(/\S+) \(0x", listed), build.settings["failing_calls"]}:
+        (root / library[1:]).parent.mkdir(parents=True, exist_ok=True)
+        shutil.copy(library, root / library[1:])
+    shutil.copy(build.binary, root / "tool")
+    return {"argument_zero": "/tool", "binary": "/tool", "preexec_fn": lambda: os.chroot(root)}
 
 
 @pytest.mark.preload
@@ -232,6 +280,14 @@ class TestFailingCalls:
         ("fsync", {"fail_path": "."}, 1, None),
         ("fsync", {"fail_path": "ssh"}, 2, None),
         ("fsync", {"fail_path": ".", "fail_only": 2}, 2, None),
+        # The directory synced is the one the files are in, however the program was started.
+        ("fsync", {"fail_path": ".", "start": "bare name"}, 1, None),
+        pytest.param("fsync", {"fail_path": "/", "start": "in /"}, 1, None,
+                     marks=pytest.mark.root("to start the program in a root of its own (chroot)")),
+        # A directory that cannot be synced, or cannot be opened for it, is left to the system.
+        ("fsync", {"fail_path": ".", "fail_errno": 22}, 0, None),
+        ("directory", {}, 0, None),
+        ("close", {"fail_path": "ssh"}, 2, None),
         # An interrupted call is made again.
         ("write", {"fail_errno": 4, "fail_only": 1}, 0, None),
         ("fsync", {"fail_errno": 4, "fail_only": 1}, 0, None),
@@ -240,10 +296,13 @@ class TestFailingCalls:
             self, build, program, tmp_path, calls, settings, status, config):
         (tmp_path / "wpa_supplicant.conf").write_bytes(EARLIER)
         (tmp_path / "ssh").write_bytes(b"")
-        if "fail_path" in settings:
-            settings = dict(settings, fail_path=tmp_path / settings["fail_path"])
-        result = build.run(argument_zero=program,
-                           env=preloaded(build, fail_call=calls, **settings))
+        settings = dict(settings)
+        start = {"bare name": {"argument_zero": "tolvenix-setup", "cwd": tmp_path},
+                 "in /": in_a_root_of_its_own(build, tmp_path)}.get(settings.pop("start", None),
+                                                                  {"argument_zero": program})
+        if "fail_path" in settings and start.get("argument_zero") != "/tool":
+            settings["fail_path"] = tmp_path / settings["fail_path"]
+        result = build.run(**start, env=preloaded(build, fail_call=calls, **settings))
 
         assert result.returncode == status, result.stdout
         assert (tmp_path / "wpa_supplicant.conf").read_bytes() == (config or build.config())
@@ -279,21 +338,30 @@ class TestSignals:
         Core files are allowed as far as the hard limit goes: the program must allow none itself
         (a core would hold the password)."""
         runs = {}
-        for name in SIGNALS_THAT_END_A_PROCESS:
-            work = tmp_path / name
+        for number in SIGNALS_THAT_END_A_PROCESS:
+            work = tmp_path / str(number)
             work.mkdir()
             slow_path = {"slow_path": work} if slowed == "directory" else {}
             process = start_in_slowed_sync(build, work, allow_core_files, **slow_path)
-            runs[name] = (process, work)
+            runs[number] = (process, work)
             with open(f"/proc/{process.pid}/limits", encoding="ascii") as limits:
-                assert " 0 " in next(line for line in limits if line.startswith("Max core")), name
-            process.send_signal(getattr(signal, name))
-        for name, (process, work) in runs.items():
-            assert (name, process.wait(timeout=RUN_TIMEOUT)) == (name, -getattr(signal, name))
-            # The signal took effect once the sync was done and the file in place, before ssh.
-            assert (name, (work / "slowed-fd").read_text().split()[1:]) == (name, ["synced"])
-            assert (name, sorted(os.listdir(work))) == (name, ["slowed-fd", "wpa_supplicant.conf"])
-            assert (work / "wpa_supplicant.conf").read_bytes() == build.config()
+                assert " 0 " in next(line for line in limits if line.startswith("Max core")), number
+            process.send_signal(number)
+        for number, (process, work) in runs.items():
+            assert_ended_by_signal_with_both_files(build, process, work, number)
+
+    def test_a_terminal_closed_while_the_files_are_written_ends_the_run_after_both(
+            self, build, tmp_path):
+        """The user closes the terminal window: its master side goes, and the program, which
+        leads the terminal's session, receives SIGHUP."""
+        master, terminal = os.openpty()
+        os.write(master, TYPICAL_ANSWERS)
+        process = start_in_slowed_sync(build, tmp_path, lambda: fcntl.ioctl(0, termios.TIOCSCTTY, 0),
+                                       popen={"stdin": terminal, "stdout": terminal,
+                                              "stderr": terminal, "start_new_session": True})
+        os.close(terminal)
+        os.close(master)
+        assert_ended_by_signal_with_both_files(build, process, tmp_path, signal.SIGHUP)
 
     @pytest.mark.root("to run the program and its neighbour as another user (nobody)")
     def test_another_program_of_the_same_user_cannot_read_its_memory(self, build):
