@@ -12,6 +12,8 @@ import sys
 
 RUN_TIMEOUT = 60
 TYPICAL_ANSWERS = b"GB\nHomeNet\n0123456789\n"
+EARLIER = b"country=FR\nan earlier configuration\n"
+HEX_KEY = b"0123456789abcdefABCDEF0123456789abcdefABCDEF0123456789abcdef0123"
 
 
 def _load_expected_texts():
@@ -86,3 +88,36 @@ class Build:
             return args[0], args[1:]
         return sys.executable, ["-c", "import os, sys; os.execv(sys.argv[1], sys.argv[2:])",
                                 executable, *args]
+
+
+# The real Wi-Fi daemon's reading of a file: wpa_supplicant parses it, prints what it read (-dd,
+# with keys shown by -K) and then fails on the interface, which does not exist.
+MISSING_INTERFACE = "tolvenix-none0"
+
+
+def hexdump_bytes(log, label):
+    """The bytes of one `label - hexdump...(len=N):` entry in the daemon's log."""
+    match = re.search(re.escape(label) + r" - hexdump(?:_ascii)?\(len=(\d+)\):(.*?)(?=\n\S|\Z)",
+                      log, re.S)
+    if not match:
+        return None
+    length = int(match.group(1))
+    hex_pairs = []
+    for line in match.group(2).splitlines():
+        # A hexdump_ascii line holds the hex pairs, then after a wider gap the ASCII column,
+        # which can itself hold pairs that look like hex: take only the leading run of pairs.
+        leading = re.match(r"\s*((?:[0-9a-f]{2}(?: |$))+)", line)
+        hex_pairs.extend(leading.group(1).split() if leading else [])
+    data = bytes(int(pair, 16) for pair in hex_pairs[:length])
+    return data if len(data) == length else None
+
+
+def daemon_log_of(build, path):
+    completed = subprocess.run([build.settings["wpa_supplicant"], "-D", "none", "-i",
+                                MISSING_INTERFACE, "-c", path, "-dd", "-K"],
+                               capture_output=True, timeout=RUN_TIMEOUT, check=False)
+    return completed.stdout + completed.stderr
+
+
+def daemon_reading_of(build, path):
+    return daemon_log_of(build, path).decode("utf-8", "replace")

@@ -35,6 +35,7 @@ INSTANTIATE_TEST_SUITE_P(
         rule_case{"CountryOfTwoBytesUtf8", country_refusal, "\xc3\xa9", ""},
         rule_case{"CountryOfOne", country_refusal, "G", expected::country_refused},
         rule_case{"CountryWithHash", country_refusal, "G#", expected::country_refused},
+        rule_case{"SsidEmpty", ssid_refusal, "", expected::ssid_refused},
         rule_case{"SsidOfOne", ssid_refusal, "x", ""},
         rule_case{"SsidOf32Bytes", ssid_refusal, std::string(30, 's') + "\xc3\xa9", ""},
         rule_case{"SsidOf33Bytes", ssid_refusal, std::string(31, 's') + "\xc3\xa9",

@@ -19,9 +19,8 @@ import time
 
 import pytest
 
-from harness import RUN_TIMEOUT, TYPICAL_ANSWERS
+from harness import EARLIER, RUN_TIMEOUT, TYPICAL_ANSWERS
 
-EARLIER = b"country=FR\nan earlier configuration\n"
 NOBODY = 65534
 # Every signal whose default action ends the process and that a process can hold back, glibc's
 # own 32 and 33 (which Python does not name) among them.
