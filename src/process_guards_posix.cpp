@@ -38,9 +38,11 @@ void keep_standard_descriptors_taken() {
 bool make_standard_input_wait() {
     // NOLINTNEXTLINE(cppcoreguidelines-pro-type-vararg): fcntl(2) is variadic by definition
     const int flags = ::fcntl(STDIN_FILENO, F_GETFL);
+    if (flags == no_file || (flags & O_NONBLOCK) == 0) {
+        return false;
+    }
     // NOLINTNEXTLINE(cppcoreguidelines-pro-type-vararg): fcntl(2) is variadic by definition
-    return flags != no_file && (flags & O_NONBLOCK) != 0 &&
-           ::fcntl(STDIN_FILENO, F_SETFL, flags & ~O_NONBLOCK) == 0;
+    return ::fcntl(STDIN_FILENO, F_SETFL, flags & ~O_NONBLOCK) == 0;
 }
 
 // The password is in this process's memory: no core file may hold it, and on Linux no other
@@ -62,6 +64,7 @@ constexpr unsigned long kernel_signal_set_size = sizeof(std::uint64_t);
 // holds them too. glibc needs them only to cancel threads and to change the user ID of every
 // thread, and this program starts no thread and never changes its user ID.
 bool set_signal_mask(int how, const std::uint64_t* mask, std::uint64_t* previous) {
+    // NOLINTNEXTLINE(cppcoreguidelines-pro-type-vararg): syscall(2) is variadic by definition
     return ::syscall(SYS_rt_sigprocmask, how, mask, previous, kernel_signal_set_size) == 0;
 }
 #else

@@ -189,10 +189,10 @@ int open_marker_through_proc(const std::string& path, int descriptor_directory) 
     struct stat judged {};
     int file = no_file;
     if (::fstat(looked_up, &judged) == 0 && is_lone_regular_file(judged)) {
+        const std::string entry = std::to_string(looked_up);
         // NOLINTNEXTLINE(cppcoreguidelines-pro-type-vararg): openat(2) is variadic by definition
-        file = keep_if_judged(
-            ::openat(descriptor_directory, std::to_string(looked_up).c_str(), marker_flags),
-            judged);
+        const int reopened = ::openat(descriptor_directory, entry.c_str(), marker_flags);
+        file = keep_if_judged(reopened, judged);
     }
     ::close(looked_up);
     return file;

@@ -70,8 +70,8 @@ INSTANTIATE_TEST_SUITE_P(
                       "p#$&'\"x\"#"},
         dialogue_case{"NulEndsAnswerAndItsLine", "GB\nHome\0Net\npassword\0tail\r\n"s, "GB", "Home",
                       "password"},
-        dialogue_case{"CarriageReturnBeforeNulKept", "GB\nHome\r\0Net\npassword\n"s, "GB",
-                      "Home\r", "password"},
+        dialogue_case{"CarriageReturnBeforeNulKept", "GB\nHome\r\0Net\npassword\n"s, "GB", "Home\r",
+                      "password"},
         dialogue_case{"LastAnswerWithoutNewline", "GB\nnet\npassword", "GB", "net", "password"}),
     testing_support::case_name{});
 
@@ -90,10 +90,9 @@ INSTANTIATE_TEST_SUITE_P(
             "LongSsidLineConsumed", "GB\n" + std::string(100'000, 's') + "\nnet\npassword\n", "GB",
             "net", "password",
             country_prompt + ssid_prompt + expected::ssid_refused + ssid_prompt + password_prompt},
-        dialogue_case{"SsidLineStartingWithNul", "GB\n\0HomeNet\nnet\npassword\n"s, "GB", "net",
-                      "password",
-                      country_prompt + ssid_prompt + expected::ssid_refused + ssid_prompt +
-                          password_prompt},
+        dialogue_case{
+            "SsidLineStartingWithNul", "GB\n\0HomeNet\nnet\npassword\n"s, "GB", "net", "password",
+            country_prompt + ssid_prompt + expected::ssid_refused + ssid_prompt + password_prompt},
         dialogue_case{"ShortPassword", "GB\nnet\nshort\n\npassword\n", "GB", "net", "password",
                       expected::all_prompts + expected::password_refused + password_prompt},
         dialogue_case{"RawKeyThenCrAndAByte", "GB\nnet\n" + raw_key + "\rX\npassword\n", "GB",
