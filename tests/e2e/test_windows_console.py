@@ -8,6 +8,7 @@ move, so prompts are matched without it. Enter on a terminal is a carriage retur
 import os
 import shutil
 import time
+import tty
 
 import pexpect
 import pytest
@@ -27,6 +28,9 @@ def spawn(build, tmp_path, start):
     child = pexpect.spawn(build.emulator[0], [*build.emulator[1:], *program[start],
                                               str(tmp_path / "tolvenix-setup.exe")],
                           cwd=tmp_path, timeout=30, env=dict(os.environ, LANG="C.UTF-8"))
+    # Raw from the start, as Wine makes it only once it runs: a busy machine could otherwise
+    # deliver an Enter typed before that as a line feed, which Wine's console shows as ^J.
+    tty.setraw(child.child_fd)
     return child
 
 
