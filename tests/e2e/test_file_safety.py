@@ -19,7 +19,7 @@ import time
 
 import pytest
 
-from harness import EARLIER, RUN_TIMEOUT, TYPICAL_ANSWERS
+from harness import EARLIER, EXPECTED, RUN_TIMEOUT, TYPICAL_ANSWERS
 
 NOBODY = 65534
 # Every signal whose default action ends the process and that a process can hold back, glibc's
@@ -193,7 +193,8 @@ def start_in_slowed_sync(build, work, preexec_fn, popen=None, **settings):
     of the file or directory `slow_path` names)."""
     report = os.path.join(work, "slowed-fd")
     process = build.start(argument_zero=os.path.join(work, "tool"), cwd=work,
-                          preexec_fn=preexec_fn, **(popen or {"stdin": subprocess.PIPE}),
+                          preexec_fn=preexec_fn,
+                          **(popen or {"stdin": subprocess.PIPE, "stdout": subprocess.PIPE}),
                           env=preloaded(build, slow_fsync_ms=500, slowed_fd_report=report,
                                         **settings))
     if process.stdin:
@@ -207,6 +208,8 @@ def start_in_slowed_sync(build, work, preexec_fn, popen=None, **settings):
 def assert_ended_by_signal_with_both_files(build, process, work, number):
     """The signal took effect only once both files were in place, the sync it waited in done."""
     assert (number, process.wait(timeout=RUN_TIMEOUT)) == (number, -number)
+    # The line between the two files went out before the signal ended the run.
+    assert not process.stdout or process.stdout.read().endswith(build.text(EXPECTED["ssh_progress"]))
     assert (number, (work / "slowed-fd").read_text().split()[1:]) == (number, ["synced"])
     assert (number, sorted(os.listdir(work))) == (number, ["slowed-fd", "ssh", "wpa_supplicant.conf"])
     assert (work / "wpa_supplicant.conf").read_bytes() == build.config()
@@ -228,21 +231,25 @@ class TestRaces:
             (True, "symbolic link", "other"),
             (True, "FIFO", None),
             (True, "renamed over", "ssh"),
-            (True, "second link", None),
+            (True, "second link", "ssh"),
+            (False, "none", None),
             (False, "hard link", "other")]]
-        # Between the look and the reopen: what the name leads to now is never opened.
-        + [(True, True, "renamed over at the reopen", "ssh")]])
+        # Between the look and the reopen: what the name leads to now is never opened, and a
+        # file that gained a name is not emptied.
+        + [(True, True, "renamed over at the reopen", "ssh"),
+           (True, True, "second link at the reopen", "ssh")]])
     def test_a_swap_after_the_look_at_ssh_empties_nothing_else(
             self, build, program, tmp_path, proc, ssh_before, action, precious_at):
         ssh, other = tmp_path / "ssh", tmp_path / "other"
         if ssh_before:
-            ssh.write_bytes(b"old marker\n")
-        if action != "second link":
+            ssh.write_bytes(b"precious\n" if "second link" in action else b"old marker\n")
+        if "second link" not in action:
             other.write_bytes(b"precious\n")
         action, at_reopen = action.removesuffix(" at the reopen"), action.endswith("reopen")
         settings = {"race": action, "race_other": other, "race_at": "reopen" if at_reopen else ""}
         # A link swapped in is not followed: what it leads to (a device, say) is never opened.
-        opens_seen = opens_of(other) if action == "symbolic link" or at_reopen else lambda: 0
+        watched = other.exists() and (action == "symbolic link" or at_reopen)
+        opens_seen = opens_of(other) if watched else lambda: 0
         result = build.run(argument_zero=program, timeout=5, env=preloaded(
             build, **settings, **({} if proc else {"fail_call": "proc"})))
 
@@ -361,6 +368,14 @@ class TestSignals:
         os.close(terminal)
         os.close(master)
         assert_ended_by_signal_with_both_files(build, process, tmp_path, signal.SIGHUP)
+
+    def test_a_failure_inside_the_hold_is_told_before_the_signal_ends_the_run(self, build, tmp_path):
+        process = start_in_slowed_sync(build, tmp_path, None, fail_call="rename")
+        process.send_signal(signal.SIGTERM)
+
+        assert process.wait(timeout=RUN_TIMEOUT) == -signal.SIGTERM
+        assert process.stdout.read().endswith(EXPECTED["config_error"])
+        assert os.listdir(tmp_path) == ["slowed-fd"]
 
     @pytest.mark.root("to run the program and its neighbour as another user (nobody)")
     def test_another_program_of_the_same_user_cannot_read_its_memory(self, build):
