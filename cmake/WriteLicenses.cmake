@@ -57,7 +57,8 @@ endmacro()
 
 # A library the compiler links from a Debian package: `archive` names its file as the compiler
 # finds it (-print-file-name); `license` is its SPDX expression, `common` the texts in
-# /usr/share/common-licenses it refers to, `deb_license` its name in Debian's copyright format.
+# /usr/share/common-licenses it refers to, `deb_license` its name in Debian's copyright format
+# (empty for a program that no .deb holds).
 # With C_LIBRARY, the package's source is the one the library's licence requires to be offered.
 function(debian_library name license archive common deb_license)
   execute_process(COMMAND ${compiler} -print-file-name=${archive} OUTPUT_VARIABLE path
@@ -107,7 +108,7 @@ function(debian_library name license archive common deb_license)
   endforeach()
   file(REAL_PATH /usr/share/doc/${binary}/copyright copyright_file)
   add_text(${copyright_file} "Debian's copyright file of a package above: notices and licences")
-  if(NOT deb_license IN_LIST deb_licenses)
+  if(deb_license AND NOT deb_license IN_LIST deb_licenses)
     list(APPEND deb_licenses "${deb_license}")
   endif()
   if("C_LIBRARY" IN_LIST ARGN)
@@ -135,15 +136,16 @@ elseif(KIND STREQUAL "mingw")
   macro_value("${macros}" __MINGW64_VERSION_MINOR minor)
   macro_value("${macros}" __MINGW64_VERSION_BUGFIX bugfix)
   set(mingw_version ${major}.${minor}.${bugfix})
-  debian_library("mingw-w64 runtime ${mingw_version}" "ZPL-2.1 and public domain, with parts under other permissive licences"
+  debian_library("mingw-w64 runtime ${mingw_version}"
+                 "ZPL-2.1 and public domain, with parts under other permissive licences"
                  libmingwex.a "" "")
   debian_library("winpthreads of mingw-w64 ${mingw_version}" "MIT (expat)" libwinpthread.a "" "")
 endif()
 if(KIND MATCHES "^(gnu|mingw)$")
-  macro_value("${macros}" __GNUC__ major)
-  macro_value("${macros}" __GNUC_MINOR__ minor)
-  macro_value("${macros}" __GNUC_PATCHLEVEL__ patch)
-  set(gcc_version ${major}.${minor}.${patch})
+  # The version as the compiler names itself: Debian's MinGW-w64 GCC 12.2 says "12-posix" (and
+  # 12.0.0 in its version macros); the package's own version, in the entry, is the exact one.
+  macro_value("${macros}" __VERSION__ gcc_version)
+  string(REPLACE "\"" "" gcc_version "${gcc_version}")
   debian_library("libstdc++ of GCC ${gcc_version}" "${gcc_license}" libstdc++.a GPL-3
                  "${gcc_deb_license}")
   debian_library("libgcc of GCC ${gcc_version}" "${gcc_license}" libgcc.a GPL-3
