@@ -53,24 +53,44 @@ set(CPACK_PACKAGE_NAME ${PROJECT_NAME})
 set(CPACK_PACKAGE_VENDOR "The tolvenix-setup developers")
 set(CPACK_PACKAGE_CONTACT "tolvenix-setup developers <tolvenix-setup@example.invalid>")
 
+# The licences of the libraries a program holds, read at every build from the toolchain that
+# built it (cmake/WriteLicenses.cmake), so that they stay true when the toolchain changes: a
+# static program holds the C and C++ runtimes, and zig links its libc++ into every Mac program.
+# THIRD-PARTY-LICENSES.txt goes with the program in the archives; the .deb gets them as stanzas
+# of its copyright file instead, and the C library's source package as Built-Using.
+if(TOLVENIX_STATIC_LINK AND WIN32)
+  set(tolvenix_embedded mingw)
+elseif(TOLVENIX_STATIC_LINK AND CMAKE_SYSTEM_NAME STREQUAL "Linux")
+  set(tolvenix_embedded gnu)
+elseif(APPLE AND tolvenix_zig_target)
+  set(tolvenix_embedded zig)
+else()
+  set(tolvenix_embedded none)
+endif()
+if(WIN32 OR APPLE)
+  set(tolvenix_debian OFF)
+else()
+  set(tolvenix_debian ON)
+endif()
+if(tolvenix_debian OR NOT tolvenix_embedded STREQUAL "none")
+  add_custom_target(
+    licenses ALL
+    COMMAND ${CMAKE_COMMAND} -DCOMPILER=${CMAKE_CXX_COMPILER} "-DCOMPILER_FLAGS=${CMAKE_CXX_FLAGS}"
+            -DKIND=${tolvenix_embedded} -DLICENSE=${PROJECT_SOURCE_DIR}/LICENSE
+            "-DCONTACT=${CPACK_PACKAGE_CONTACT}" -DDEBIAN=${tolvenix_debian}
+            -DOUTPUT_DIR=${tolvenix_generated} -P ${PROJECT_SOURCE_DIR}/cmake/WriteLicenses.cmake
+    COMMENT "Reading the licences of the libraries inside the program" VERBATIM)
+endif()
+if(NOT tolvenix_embedded STREQUAL "none")
+  install(FILES ${tolvenix_generated}/THIRD-PARTY-LICENSES.txt DESTINATION ${CMAKE_INSTALL_DOCDIR}
+          COMPONENT portable)
+endif()
+
 if(NOT WIN32 AND NOT APPLE)
-  # What Debian asks of every package, installed with the program the .deb holds: a
-  # machine-readable copyright file made from LICENSE, the changelog of a native package
+  # What Debian asks of every package, installed with the program the .deb holds: the
+  # machine-readable copyright file written above, the changelog of a native package
   # (its date from SOURCE_DATE_EPOCH when set, as string(TIMESTAMP) honours it), and for the
   # static program of a release the lintian override, with its reason.
-  file(READ LICENSE license_text)
-  string(REGEX REPLACE "^.*Copyright[^\n]*\n\n" "" license_text "${license_text}")
-  string(STRIP "${license_text}" license_text)
-  string(REPLACE "\n\n" "\n.\n" license_text "${license_text}")
-  string(REPLACE "\n" "\n " license_text " ${license_text}")
-  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/LICENSE)
-  file(WRITE ${tolvenix_generated}/copyright
-       "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/\n"
-       "Upstream-Name: ${PROJECT_NAME}\n"
-       "Upstream-Contact: ${CPACK_PACKAGE_CONTACT}\n\n"
-       "Files: *\n"
-       "Copyright: 2026 The tolvenix-setup developers\n"
-       "License: Expat\n${license_text}\n")
   string(TIMESTAMP tolvenix_changelog_date "%a, %d %b %Y %H:%M:%S +0000" UTC)
   configure_file(cmake/debian/changelog.in ${tolvenix_generated}/changelog @ONLY)
   tolvenix_gzip(${tolvenix_generated}/changelog ${tolvenix_generated}/changelog.gz)
@@ -120,6 +140,9 @@ else()
   set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
       "Asks for the Wi-Fi country code, network name and password, and writes\n wpa_supplicant.conf and an empty ssh file for a headless Raspberry Pi.")
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+  # CPack cannot write Built-Using: each .deb is repacked with it once made.
+  set(CPACK_POST_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/DebianBuiltUsing.cmake)
+  set(CPACK_TOLVENIX_BUILT_USING_FILE ${tolvenix_generated}/built-using)
 endif()
 set(CPACK_SOURCE_GENERATOR "")
 

@@ -30,15 +30,24 @@ def pytest_addoption(parser):
 def pytest_configure(config):
     for name, (needed, _) in NEEDS.items():
         config.addinivalue_line("markers", f"{name}(reason): needs {needed}")
+    if not config.getoption("--build-dir"):
+        # Without the option: the one build there is, said once; else one line on what to pass.
+        builds = sorted(os.path.dirname(os.path.relpath(found, config.rootpath)) for found in
+                        config.rootpath.glob("out/build/*/tolvenix-tests.json"))
+        if len(builds) != 1:
+            raise pytest.UsageError("pass --build-dir DIR, a configured and built CMake build "
+                                    f"directory: {', '.join(builds) or 'none is built yet'}")
+        config.option.build_dir = os.path.join(config.rootpath, builds[0])
+        config.chosen_build = f"no --build-dir given: testing {builds[0]}, the one build there is"
+
+
+def pytest_report_header(config):
+    return getattr(config, "chosen_build", None)
 
 
 @pytest.fixture(scope="session")
 def build(request):
-    build_dir = request.config.getoption("--build-dir")
-    if not build_dir:
-        pytest.fail("no build to test: pass --build-dir DIR, a built CMake build directory "
-                    "(for example --build-dir out/build/ci)", pytrace=False)
-    return harness.Build(build_dir)
+    return harness.Build(request.config.getoption("--build-dir"))
 
 
 @pytest.fixture(autouse=True)

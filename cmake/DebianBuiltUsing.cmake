@@ -1,0 +1,24 @@
+# Run by CPack after it made the packages (CPACK_POST_BUILD_SCRIPTS): adds to each .deb's control
+# file the Built-Using field that CPack cannot write, naming the source package of the C library
+# inside the program (CPACK_TOLVENIX_BUILT_USING_FILE, written at build time; empty for a program
+# that holds none), whose licence requires that source to be offered with it. The package is
+# unpacked and packed again with dpkg-deb, owned by root, its time stamps clamped to
+# SOURCE_DATE_EPOCH when that is set, so that it stays reproducible.
+file(READ ${CPACK_TOLVENIX_BUILT_USING_FILE} built_using)
+if(built_using STREQUAL "")
+  return()
+endif()
+foreach(package IN LISTS CPACK_PACKAGE_FILES)
+  if(NOT package MATCHES "\\.deb$")
+    continue()
+  endif()
+  set(tree ${package}.tree)
+  file(REMOVE_RECURSE ${tree})
+  execute_process(COMMAND dpkg-deb --raw-extract ${package} ${tree} COMMAND_ERROR_IS_FATAL ANY)
+  file(READ ${tree}/DEBIAN/control control)
+  string(REPLACE "\nDescription:" "\nBuilt-Using: ${built_using}\nDescription:" control "${control}")
+  file(WRITE ${tree}/DEBIAN/control "${control}")
+  execute_process(COMMAND dpkg-deb --root-owner-group -Zgzip --build ${tree} ${package}
+                  OUTPUT_QUIET COMMAND_ERROR_IS_FATAL ANY)
+  file(REMOVE_RECURSE ${tree})
+endforeach()
