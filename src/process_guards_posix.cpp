@@ -24,9 +24,8 @@ constexpr int no_file = -1;
 // take one of those numbers and receive what is meant for the console.
 void keep_standard_descriptors_taken() {
     for (int descriptor = STDIN_FILENO; descriptor <= STDERR_FILENO; ++descriptor) {
-        // NOLINTNEXTLINE(cppcoreguidelines-pro-type-vararg): fcntl(2) is variadic by definition
         if (::fcntl(descriptor, F_GETFD) == no_file && errno == EBADF) {
-            // NOLINTNEXTLINE(cppcoreguidelines-pro-type-vararg): variadic; opens the lowest free fd
+            // open(2) takes the lowest free descriptor: the one just found closed.
             static_cast<void>(::open("/dev/null", O_RDWR));
         }
     }
@@ -36,12 +35,10 @@ void keep_standard_descriptors_taken() {
 // once, which reads as the end of the input: shells clear the flag too, so that reads wait.
 // Returns whether the flag was cleared, so that it can be given back.
 bool make_standard_input_wait() {
-    // NOLINTNEXTLINE(cppcoreguidelines-pro-type-vararg): fcntl(2) is variadic by definition
     const int flags = ::fcntl(STDIN_FILENO, F_GETFL);
     if (flags == no_file || (flags & O_NONBLOCK) == 0) {
         return false;
     }
-    // NOLINTNEXTLINE(cppcoreguidelines-pro-type-vararg): fcntl(2) is variadic by definition
     return ::fcntl(STDIN_FILENO, F_SETFL, flags & ~O_NONBLOCK) == 0;
 }
 
@@ -64,7 +61,6 @@ constexpr unsigned long kernel_signal_set_size = sizeof(std::uint64_t);
 // holds them too. glibc needs them only to cancel threads and to change the user ID of every
 // thread, and this program starts no thread and never changes its user ID.
 bool set_signal_mask(int how, const std::uint64_t* mask, std::uint64_t* previous) {
-    // NOLINTNEXTLINE(cppcoreguidelines-pro-type-vararg): syscall(2) is variadic by definition
     return ::syscall(SYS_rt_sigprocmask, how, mask, previous, kernel_signal_set_size) == 0;
 }
 #else
@@ -101,10 +97,8 @@ void give_back_caller_state(const caller_state_changes& changes) {
         return;
     }
     // Only that one flag: whatever else the caller set meanwhile stays.
-    // NOLINTNEXTLINE(cppcoreguidelines-pro-type-vararg): fcntl(2) is variadic by definition
     const int flags = ::fcntl(STDIN_FILENO, F_GETFL);
     if (flags != no_file) {
-        // NOLINTNEXTLINE(cppcoreguidelines-pro-type-vararg): fcntl(2) is variadic by definition
         static_cast<void>(::fcntl(STDIN_FILENO, F_SETFL, flags | O_NONBLOCK));
     }
 }

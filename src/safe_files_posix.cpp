@@ -59,7 +59,6 @@ bool sync(int file) {
     int result = 0;
     do {
 #ifdef F_FULLFSYNC
-        // NOLINTNEXTLINE(cppcoreguidelines-pro-type-vararg): fcntl(2) is variadic by definition
         result = ::fcntl(file, F_FULLFSYNC);
         if (result != 0 && errno != EINTR) {
             result = ::fsync(file);
@@ -79,7 +78,6 @@ bool sync_directory_of(const std::string& path) {
     const auto slash = path.rfind('/');
     const std::string name =
         slash == std::string::npos ? "." : path.substr(0, std::max<std::size_t>(slash, 1));
-    // NOLINTNEXTLINE(cppcoreguidelines-pro-type-vararg): open(2) is variadic by definition
     const int directory = ::open(name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (directory == no_file) {
         return true;
@@ -93,7 +91,6 @@ bool sync_directory_of(const std::string& path) {
 // while the temporary stays open through the descriptor the caller holds: a failure after this
 // can still empty the file without opening it by name again.
 bool close_duplicate_cleanly(int file) {
-    // NOLINTNEXTLINE(cppcoreguidelines-pro-type-vararg): fcntl(2) is variadic by definition
     const int duplicate = ::fcntl(file, F_DUPFD_CLOEXEC, 0);
     return duplicate != no_file && ::close(duplicate) == 0;
 }
@@ -127,7 +124,6 @@ bool is_lone_regular_file(const struct stat& status) {
 
 // A new marker file; O_EXCL refuses anything that took the name meanwhile, a link included.
 int create_marker_file(const std::string& path) {
-    // NOLINTNEXTLINE(cppcoreguidelines-pro-type-vararg): open(2) is variadic by definition
     return ::open(path.c_str(), marker_flags | O_NOFOLLOW | O_CREAT | O_EXCL,
                   S_IRUSR | S_IWUSR | S_IRGRP | S_IWGRP | S_IROTH | S_IWOTH);
 }
@@ -157,7 +153,6 @@ int open_marker_judged_by_name(const std::string& path) {
     if (!is_lone_regular_file(judged)) {
         return no_file;
     }
-    // NOLINTNEXTLINE(cppcoreguidelines-pro-type-vararg): open(2) is variadic by definition
     return keep_if_judged(::open(path.c_str(), marker_flags | O_NOFOLLOW), judged);
 }
 
@@ -165,7 +160,6 @@ int open_marker_judged_by_name(const std::string& path) {
 // The kernel's /proc/self/fd, whose entries lead to the very files this process has open; or
 // no_file where /proc is missing or holds another file system, whose entries could lead anywhere.
 int open_kernel_descriptor_directory() {
-    // NOLINTNEXTLINE(cppcoreguidelines-pro-type-vararg): open(2) is variadic by definition
     const int directory = ::open("/proc/self/fd", O_PATH | O_DIRECTORY | O_CLOEXEC);
     struct statfs file_system {};
     if (directory != no_file &&
@@ -181,7 +175,6 @@ int open_kernel_descriptor_directory() {
 // whatever its name now leads to, is then opened through the kernel's /proc/self/fd and checked
 // to be the judged one. There is no window for a swap.
 int open_marker_through_proc(const std::string& path, int descriptor_directory) {
-    // NOLINTNEXTLINE(cppcoreguidelines-pro-type-vararg): open(2) is variadic by definition
     const int looked_up = ::open(path.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
     if (looked_up == no_file) {
         return errno == ENOENT ? create_marker_file(path) : no_file;
@@ -190,7 +183,6 @@ int open_marker_through_proc(const std::string& path, int descriptor_directory) 
     int file = no_file;
     if (::fstat(looked_up, &judged) == 0 && is_lone_regular_file(judged)) {
         const std::string entry = std::to_string(looked_up);
-        // NOLINTNEXTLINE(cppcoreguidelines-pro-type-vararg): openat(2) is variadic by definition
         const int reopened = ::openat(descriptor_directory, entry.c_str(), marker_flags);
         file = keep_if_judged(reopened, judged);
     }
