@@ -61,9 +61,10 @@ LIBRARIES = [
             "mingw-w64", [ZPL_2_1]),
     Library("winpthreads of mingw-w64 ", "MIT (expat)", "mingw-w64", [EXPAT]),
     Library("libc++abi of LLVM ", "Apache-2.0 WITH LLVM-exception", None,
-            [APACHE_2_0, LLVM_EXCEPTION, LLVM_NOTICE]),
+            [APACHE_2_0, LLVM_EXCEPTION, LLVM_NOTICE,
+             r"The libc\+\+abi library is dual licensed"]),
     Library("libc++ ", "Apache-2.0 WITH LLVM-exception", None,
-            [APACHE_2_0, LLVM_EXCEPTION, LLVM_NOTICE]),
+            [APACHE_2_0, LLVM_EXCEPTION, LLVM_NOTICE, r"The libc\+\+ library is dual licensed"]),
     Library("compiler_rt of zig ", "MIT (expat)", None, [EXPAT, ZIG_NOTICE]),
 ]
 
@@ -133,8 +134,14 @@ def check_entry(entry, texts, where, with_snapshots):
     library = library_of(name)
     where = f"{where}: {name}"
     if library.code is None:
-        if APT_SOURCE.search(entry):
-            raise Failure(f"{where}: names a Debian source, but zig built it")
+        # zig's own libraries: named by zig's version and its published source.
+        named = []
+        zig = re.search(r"From: +zig (\S+?),", entry)
+        if not zig or APT_SOURCE.search(entry):
+            raise Failure(f"{where}: does not name the zig it comes from, and zig alone")
+        published = f"https://ziglang.org/download/{zig.group(1)}/zig-{zig.group(1)}.tar.xz"
+        if f"Source:  {published}" not in entry:
+            raise Failure(f"{where}: does not name zig's published source {published}")
     else:
         origin = re.search(r"Debian's ([a-z0-9][a-z0-9.+-]*) (\S+?)[:,]?\s", entry)
         if not origin:
@@ -217,7 +224,10 @@ def check_copyright_format(path):
     for number, line in enumerate(content.splitlines(), 1):
         if line.strip() == "" and line != "":
             raise Failure(f"{path}:{number}: a line of whitespace only")
-    parsed = debian_copyright.Copyright(content.splitlines(True), strict=True)
+    try:
+        parsed = debian_copyright.Copyright(content.splitlines(True), strict=True)
+    except (ValueError, debian_copyright.Error) as error:
+        raise Failure(f"{path}: not machine-readable copyright format: {error}") from error
     if parsed.header.format != "https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/":
         raise Failure(f"{path}: Format {parsed.header.format!r}")
     standalone = {paragraph.license.synopsis: paragraph.license.text
