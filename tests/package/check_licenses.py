@@ -294,6 +294,9 @@ def main():
             count = len(checked)
         else:
             count = len(check_deb(arguments.path, arguments.built_using, arguments.forbid))
+    except OSError as error:
+        print(f"check_licenses: {error.filename}: {error.strerror}", file=sys.stderr)
+        return 1
     except Failure as failure:
         print(f"check_licenses: {failure}", file=sys.stderr)
         return 1
