@@ -10,9 +10,10 @@ namespace tolvenix {
 
 // Puts `text` in place of the file at `target_path`: written to a new file beside it that only
 // its owner can read or write from the moment it exists, synced to the medium, then renamed
-// over the target and the rename synced. On Windows every "\n" is written as CR LF, as in any
-// Windows text file. On any failure before the rename the new file is emptied and removed, the
-// target is left as it was, and false is returned. The caller holds signals back meanwhile.
+// over the target and the rename synced. The bytes are written as they are, on every platform:
+// the board's first boot reads the country only from a line that ends in a bare LF. On any failure
+// before the rename the new file is emptied and removed, the target is left as it was, and false is
+// returned. The caller holds signals back meanwhile.
 [[nodiscard]] bool replace_file_safely(const std::string& target_path, std::string_view text);
 
 // Creates an empty regular file at `path`, or empties the regular file already there, without

@@ -27,19 +27,6 @@ std::wstring wide_path(const std::string& path) {
     return wide;
 }
 
-// A Windows text file ends its lines in CR LF.
-std::string with_windows_line_ends(std::string_view text) {
-    std::string converted;
-    converted.reserve(text.size() + text.size() / 8);
-    for (const char character : text) {
-        if (character == '\n') {
-            converted.push_back('\r');
-        }
-        converted.push_back(character);
-    }
-    return converted;
-}
-
 // A new file that nobody else may open while it is being written, named after this process (its
 // id and a count) beside the target; up to 16 names left by an earlier process of that id are
 // passed over.
@@ -92,7 +79,7 @@ bool write_and_move(const std::string& target_path, std::string_view text) {
     if (file == INVALID_HANDLE_VALUE) {
         return false;
     }
-    const bool written = write_all(file, with_windows_line_ends(text));
+    const bool written = write_all(file, text);
     if (flush_and_close(file) && written &&
         MoveFileExW(temporary_path.c_str(), wide_path(target_path).c_str(),
                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE) {
