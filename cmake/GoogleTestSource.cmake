@@ -12,6 +12,7 @@ if(CMAKE_CROSSCOMPILING OR TOLVENIX_GOOGLETEST_FROM_SOURCE)
     set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
     add_subdirectory(${TOLVENIX_GOOGLETEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL
                      SYSTEM)
+    tolvenix_compile_as_test_code(gtest gtest_main)
     if(NOT TARGET GTest::gtest_main)
       add_library(GTest::gtest_main ALIAS gtest_main)
     endif()
