@@ -8,7 +8,8 @@ execute_process(COMMAND ${tolvenix_gtest_command} --gtest_list_tests
 # follow, indented. Wine's programs end their lines with a carriage return.
 string(REGEX MATCHALL "(^|\n)[^ \r\n.]+\\." suites "${listing}")
 if(NOT status EQUAL 0 OR NOT suites)
-  message(FATAL_ERROR "${tolvenix_gtest_command} --gtest_list_tests listed no suite "
+  list(JOIN tolvenix_gtest_command " " command)
+  message(FATAL_ERROR "${command} --gtest_list_tests listed no suite "
                       "(status ${status}):\n${listing}${errors}")
 endif()
 foreach(suite IN LISTS suites)
