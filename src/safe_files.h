@@ -8,12 +8,20 @@
 
 namespace tolvenix {
 
+// What became of a file put in place: whether it is there, and when it is not, the temporary
+// that could be neither emptied nor removed and so still holds the text (empty when none did).
+struct replacement {
+    bool replaced = false;
+    std::string left_behind;
+};
+
 // Puts `text` in place of the file at `target_path`: written to a new file beside it that only
 // its owner can read or write from the moment it exists, synced to the medium, then renamed
 // over the target and the rename synced. On Windows every "\n" is written as CR LF, as in any
-// Windows text file. On any failure before the rename the new file is emptied and removed, the
-// target is left as it was, and false is returned. The caller holds signals back meanwhile.
-[[nodiscard]] bool replace_file_safely(const std::string& target_path, std::string_view text);
+// Windows text file. On any failure before the rename the new file is removed, or emptied where
+// it cannot be, and the target is left as it was. The caller holds signals back meanwhile.
+[[nodiscard]] replacement replace_file_safely(const std::string& target_path,
+                                              std::string_view text);
 
 // Creates an empty regular file at `path`, or empties the regular file already there, without
 // following a link and without waiting. Anything else by that name (a link, a FIFO, a device, a

@@ -1,8 +1,8 @@
 // Preloaded into the program (LD_PRELOAD) to make system calls fail, wait or race the way a
 // failing card, a slow card or another process on the machine does. Every call goes to the C
 // library unless these variables say otherwise:
-//   TOLVENIX_FAIL_CALL   calls to fail, separated by commas: "write" or "close" (on regular
-//                        files only, so that the console keeps working), "fsync", "rename",
+//   TOLVENIX_FAIL_CALL   calls to fail, separated by commas: "write", "close" or "ftruncate"
+//                        (on regular files only, so that the console keeps working), "fsync", "rename",
 //                        "unlink", "directory" (opening a directory to read it), or "proc"
 //                        (opening /proc/self/fd, as if /proc were absent)
 //   TOLVENIX_FAIL_PATH   fail fsync or close only on this file or directory
@@ -135,6 +135,14 @@ ssize_t write(int descriptor, const void* bytes, std::size_t count) {
     }
     static auto* const real = next_definition<ssize_t(int, const void*, std::size_t)>("write");
     return real(descriptor, bytes, count);
+}
+
+int ftruncate(int descriptor, off_t length) noexcept {
+    if (is_regular_file(descriptor) && failing("ftruncate", EIO)) {
+        return -1;
+    }
+    static auto* const real = next_definition<int(int, off_t)>("ftruncate");
+    return real(descriptor, length);
 }
 
 int fsync(int descriptor) {
