@@ -3,7 +3,7 @@
 #   portable   the program meant to be copied onto the card (.zip, .tar.gz)
 #   system     the program installed into /usr/bin (.deb), which always
 #              writes into the working directory
-#   documents  README, licence and manual page (every package)
+#   documents  README, security notes, licence and manual page (every package)
 # Directories get the same modes whatever the umask of whoever builds.
 set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ
                                                 GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
@@ -12,7 +12,8 @@ if(NOT WIN32)
   install(TARGETS tolvenix-setup-system RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
           COMPONENT system)
 endif()
-install(FILES README.md LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT documents)
+install(FILES README.md SECURITY.md LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR}
+        COMPONENT documents)
 
 # Compresses `input` into `output` as Debian wants it: gzip -9, without a name or time stamp,
 # so that the bytes depend on the content alone.

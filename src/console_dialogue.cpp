@@ -80,9 +80,11 @@ std::size_t take_token(std::streambuf& input, std::span<char> token) {
 // a line too long to accept is seen as too long without storing the rest of it.
 using line_buffer = std::array<char, password_width + 3>;
 
-// The country: its first word, at most 2 bytes; the rest of its line is dropped.
+// The country: its first word, cut at a NUL; the rest of its line is dropped. One byte more than
+// a code is read, so that a longer word (AUT) is seen whole enough to be refused rather than cut
+// into another country's code (AU).
 std::optional<std::string_view> read_country(std::istream& in, line_buffer& buffer) {
-    if (!read_token(in, country_width, buffer)) {
+    if (!read_token(in, country_width + 1, buffer)) {
         return std::nullopt;
     }
     discard_rest_of_line(in);

@@ -12,9 +12,10 @@ namespace tolvenix {
 // Writes the boxed banner and the two-line introduction.
 void print_banner(std::ostream& out);
 
-// Asks the three questions in order and fills `answers`. An answer the board's
-// wpa_supplicant would refuse or misread is refused with one line saying why,
-// and its question is asked again. Returns false when the input ends before
+// Asks the three questions in order and fills `answers`. An answer the board
+// would refuse or misread (its first boot's import of the file, or its
+// wpa_supplicant) is refused with one line saying why, and its question is
+// asked again. Returns false when the input ends before
 // an answer was accepted; the fields accepted so far are kept, the others stay
 // empty.
 [[nodiscard]] bool ask_answers(std::istream& in, std::ostream& out, wifi_answers& answers);

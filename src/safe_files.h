@@ -17,9 +17,10 @@ struct replacement {
 
 // Puts `text` in place of the file at `target_path`: written to a new file beside it that only
 // its owner can read or write from the moment it exists, synced to the medium, then renamed
-// over the target and the rename synced. On Windows every "\n" is written as CR LF, as in any
-// Windows text file. On any failure before the rename the new file is removed, or emptied where
-// it cannot be, and the target is left as it was. The caller holds signals back meanwhile.
+// over the target and the rename synced. The bytes are written as they are, on every platform:
+// the board's first boot reads the country only from a line that ends in a bare LF. On any
+// failure before the rename the new file is removed, or emptied where it cannot be, and the
+// target is left as it was. The caller holds signals back meanwhile.
 [[nodiscard]] replacement replace_file_safely(const std::string& target_path,
                                               std::string_view text);
 

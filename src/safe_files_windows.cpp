@@ -29,19 +29,6 @@ std::wstring wide_path(const std::string& path) {
     return wide;
 }
 
-// A Windows text file ends its lines in CR LF.
-std::string with_windows_line_ends(std::string_view text) {
-    std::string converted;
-    converted.reserve(text.size() + text.size() / 8);
-    for (const char character : text) {
-        if (character == '\n') {
-            converted.push_back('\r');
-        }
-        converted.push_back(character);
-    }
-    return converted;
-}
-
 // Whether the file goes when its last handle closes, which also happens when the process ends
 // however it ends. The handle needs DELETE access.
 bool mark_for_deletion(HANDLE file, bool deleted) {
@@ -129,7 +116,7 @@ replacement write_and_rename(const std::string& target_path, std::string_view te
         return {};
     }
     replacement result;
-    result.replaced = write_all(file, with_windows_line_ends(text)) &&
+    result.replaced = write_all(file, text) &&
                       FlushFileBuffers(file) != FALSE && mark_for_deletion(file, false) &&
                       rename_over(file, target_path);
     if (!result.replaced && !mark_for_deletion(file, true) && !empty_file(file)) {

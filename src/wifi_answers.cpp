@@ -1,17 +1,41 @@
 #include "wifi_answers.h"
 
 #include <algorithm>
+#include <array>
 
 namespace tolvenix {
 
 namespace {
 
-constexpr std::string_view country_message = "A country code has 2 letters, for example GB.\n";
+constexpr std::string_view country_message =
+    "A country code is 2 capital letters naming a country, for example GB.\n";
 constexpr std::string_view ssid_message = "A WiFi SSID has 1 to 32 bytes.\n";
 constexpr std::string_view password_message =
     "A WiFi password has 8 to 63 printable characters, or 64 hexadecimal digits.\n";
 constexpr std::string_view hash_message =
     "The Raspberry Pi would cut this answer at a # that follows a double quote.\n";
+
+// The ISO 3166-1 alpha-2 codes of tzdata's iso3166.tab (release 2025b, whose list last changed on
+// 2023-09-06), sorted as there. The board's first boot switches Wi-Fi on only for a country code
+// it finds at the start of a line of that file, so no other code is accepted; the daemon would
+// take any two bytes. A test compares this table with the file.
+constexpr std::array<std::string_view, 249> iso3166_codes{
+    "AD", "AE", "AF", "AG", "AI", "AL", "AM", "AO", "AQ", "AR", "AS", "AT", "AU", "AW", "AX", "AZ",
+    "BA", "BB", "BD", "BE", "BF", "BG", "BH", "BI", "BJ", "BL", "BM", "BN", "BO", "BQ", "BR", "BS",
+    "BT", "BV", "BW", "BY", "BZ", "CA", "CC", "CD", "CF", "CG", "CH", "CI", "CK", "CL", "CM", "CN",
+    "CO", "CR", "CU", "CV", "CW", "CX", "CY", "CZ", "DE", "DJ", "DK", "DM", "DO", "DZ", "EC", "EE",
+    "EG", "EH", "ER", "ES", "ET", "FI", "FJ", "FK", "FM", "FO", "FR", "GA", "GB", "GD", "GE", "GF",
+    "GG", "GH", "GI", "GL", "GM", "GN", "GP", "GQ", "GR", "GS", "GT", "GU", "GW", "GY", "HK", "HM",
+    "HN", "HR", "HT", "HU", "ID", "IE", "IL", "IM", "IN", "IO", "IQ", "IR", "IS", "IT", "JE", "JM",
+    "JO", "JP", "KE", "KG", "KH", "KI", "KM", "KN", "KP", "KR", "KW", "KY", "KZ", "LA", "LB", "LC",
+    "LI", "LK", "LR", "LS", "LT", "LU", "LV", "LY", "MA", "MC", "MD", "ME", "MF", "MG", "MH", "MK",
+    "ML", "MM", "MN", "MO", "MP", "MQ", "MR", "MS", "MT", "MU", "MV", "MW", "MX", "MY", "MZ", "NA",
+    "NC", "NE", "NF", "NG", "NI", "NL", "NO", "NP", "NR", "NU", "NZ", "OM", "PA", "PE", "PF", "PG",
+    "PH", "PK", "PL", "PM", "PN", "PR", "PS", "PT", "PW", "PY", "QA", "RE", "RO", "RS", "RU", "RW",
+    "SA", "SB", "SC", "SD", "SE", "SG", "SH", "SI", "SJ", "SK", "SL", "SM", "SN", "SO", "SR", "SS",
+    "ST", "SV", "SX", "SY", "SZ", "TC", "TD", "TF", "TG", "TH", "TJ", "TK", "TL", "TM", "TN", "TO",
+    "TR", "TT", "TV", "TW", "TZ", "UA", "UG", "UM", "US", "UY", "UZ", "VA", "VC", "VE", "VG", "VI",
+    "VN", "VU", "WF", "WS", "YE", "YT", "ZA", "ZM", "ZW"};
 
 // The daemon takes a '#' for the start of a comment unless the quotes before it on the line
 // are unpaired. The template opens one quote before the answer, so a '#' after an odd number
@@ -46,11 +70,14 @@ bool is_raw_key(std::string_view password) {
            });
 }
 
+std::span<const std::string_view> country_codes() {
+    return iso3166_codes;
+}
+
 std::string_view country_refusal(std::string_view country) {
-    if (country.size() < country_width || country.find('#') != std::string_view::npos) {
-        return country_message;
-    }
-    return {};
+    return std::binary_search(iso3166_codes.begin(), iso3166_codes.end(), country)
+               ? std::string_view{}
+               : country_message;
 }
 
 std::string_view ssid_refusal(std::string_view ssid) {

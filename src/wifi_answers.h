@@ -1,9 +1,11 @@
 #pragma once
 
 // The three answers as the dialogue read them, shared by the dialogue, the run and the files,
-// and the rules that keep out an answer the board's wpa_supplicant would refuse or misread.
+// and the rules that keep out an answer the board would refuse or misread: its first boot's
+// import of the file, or its wpa_supplicant.
 #include <array>
 #include <cstddef>
+#include <span>
 #include <string_view>
 
 namespace tolvenix {
@@ -33,8 +35,11 @@ template <std::size_t capacity>
 // unquoted.
 [[nodiscard]] bool is_raw_key(std::string_view password);
 
-// Each rule returns the line that tells the user why the daemon would refuse or misread the
-// answer, or an empty text when the daemon reads it back exactly as typed.
+// The country codes the board's first boot accepts, sorted: two capital letters each.
+[[nodiscard]] std::span<const std::string_view> country_codes();
+
+// Each rule returns the line that tells the user why the board would refuse or misread the
+// answer, or an empty text when it reads it back exactly as typed.
 [[nodiscard]] std::string_view country_refusal(std::string_view country);
 [[nodiscard]] std::string_view ssid_refusal(std::string_view ssid);
 [[nodiscard]] std::string_view password_refusal(std::string_view password);

@@ -48,9 +48,7 @@ INSTANTIATE_TEST_SUITE_P(
     TokenAndLineRules, AskAnswers,
     testing::Values(
         dialogue_case{"Typical", "GB\nHomeNet\nsecret1234\n", "GB", "HomeNet", "secret1234"},
-        dialogue_case{"CountryCutToTwo", "GBR\nnet\npassword\n", "GB", "net", "password"},
-        dialogue_case{"CountryNameCut", "United Kingdom\nnet\npassword\n", "Un", "net", "password"},
-        dialogue_case{"CountryTokenBeforeHash", "GB#\nnet\npassword\n", "GB", "net", "password"},
+        dialogue_case{"NulEndsCountryWord", "GB\0X\nnet\npassword\n"s, "GB", "net", "password"},
         dialogue_case{"RestOfCountryLineDiscarded", "GB HomeNet\nOther\npassword\n", "GB", "Other",
                       "password"},
         dialogue_case{"EmptyLinesSkipped", "\n\n \t\nGB\n\n\nnet\n\r\n\npassword\n", "GB", "net",
@@ -85,9 +83,13 @@ using expected::ssid_prompt;
 INSTANTIATE_TEST_SUITE_P(
     RefusalLoop, AskAnswers,
     testing::Values(
-        dialogue_case{"CountryTwice", "G\n#\nGB\nnet\npassword\n", "GB", "net", "password",
+        // A word longer than a code is refused whole, never cut into another code (AUT is not
+        // AU), and the rest of its line goes with it.
+        dialogue_case{"CountryRefusedUntilACode", "G\nAUT\nUnited Kingdom\nAT\nnet\npassword\n",
+                      "AT", "net", "password",
                       country_prompt + expected::country_refused + country_prompt +
-                          expected::country_refused + expected::all_prompts},
+                          expected::country_refused + country_prompt + expected::country_refused +
+                          expected::all_prompts},
         dialogue_case{
             "LongSsidLineConsumed", "GB\n" + std::string(100'000, 's') + "\nnet\npassword\n", "GB",
             "net", "password",

@@ -41,21 +41,4 @@ inline std::string config_text(std::string_view country, std::string_view ssid,
     return text;
 }
 
-// A text as it lies in a file written in text mode: Windows writes every
-// newline as CR LF.
-inline std::string as_text_file(const std::string& text) {
-#ifdef _WIN32
-    std::string converted;
-    for (const char character : text) {
-        if (character == '\n') {
-            converted.push_back('\r');
-        }
-        converted.push_back(character);
-    }
-    return converted;
-#else
-    return text;
-#endif
-}
-
 }  // namespace tolvenix::expected

@@ -41,7 +41,7 @@ class Build:
         self.binary = self.settings["program"]
         self.emulator = shlex.split(self.settings["emulator"])
         self.on_windows = self.settings["platform"] == "windows"
-        # Windows writes every newline as CR LF, to the console and to text files.
+        # Windows' console ends every line in CR LF; wpa_supplicant.conf has LF everywhere.
         self.newline = b"\r\n" if self.on_windows else b"\n"
 
     def text(self, text):
@@ -49,10 +49,11 @@ class Build:
         return text.replace(b"\n", self.newline)
 
     def config(self, country=b"GB", ssid=b"HomeNet", psk=b'"0123456789"'):
-        """The expected wpa_supplicant.conf; psk is the value as written, quotes included."""
+        """The expected wpa_supplicant.conf, LF line ends on every platform; psk is the value as
+        written, quotes included."""
         fields = {b"country": country, b"ssid": ssid, b"psk": psk}
-        return self.text(re.sub(rb"\{(country|ssid|psk)\}", lambda found: fields[found[1]],
-                                EXPECTED["config_template"]))
+        return re.sub(rb"\{(country|ssid|psk)\}", lambda found: fields[found[1]],
+                      EXPECTED["config_template"])
 
     def command(self, argument_zero=None, arguments=(), binary=None):
         """The command line and the executable for one run. argument_zero is the path the
@@ -119,5 +120,20 @@ def daemon_log_of(build, path):
     return completed.stdout + completed.stderr
 
 
-def daemon_reading_of(build, path):
-    return daemon_log_of(build, path).decode("utf-8", "replace")
+# The board's first boot imports the file and switches Wi-Fi on only for a country it reads out
+# of it with this GNU sed expression and then finds at the start of a line of tzdata's list.
+IMPORTER_EXPRESSION = r"s/^\s*country=\(..\)$/\1/p"
+ISO3166_TAB = "/usr/share/zoneinfo/iso3166.tab"
+
+
+def importer_country(path):
+    """The country the board's first boot reads out of the file and finds in its list, as its
+    shell does it (a command substitution drops the trailing line ends), or None."""
+    code = subprocess.run(["sed", "-n", IMPORTER_EXPRESSION, str(path)], capture_output=True,
+                          timeout=RUN_TIMEOUT, check=True).stdout.rstrip(b"\n")
+    if not code:
+        return None
+    found = subprocess.run(["grep", "-q", b"^" + code + b"[[:space:]]", ISO3166_TAB],
+                           timeout=RUN_TIMEOUT, check=False).returncode
+    assert found in (0, 1), f"grep could not read {ISO3166_TAB} (Debian: tzdata)"
+    return code if found == 0 else None

@@ -143,7 +143,7 @@ TEST(Writers, TemporaryNameTakenByAnotherFileIsPassedOver) {
 
     EXPECT_EQ(read_file(taken), "someone else's\n");
     EXPECT_EQ(read_file(directory.path() / "wpa_supplicant.conf"),
-              expected::as_text_file(expected::config_text("GB", "HomeNet", "\"0123456789\"")));
+              expected::config_text("GB", "HomeNet", "\"0123456789\""));
 }
 #endif
 

@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <string>
+#include <vector>
 
 namespace tolvenix {
 namespace {
@@ -21,7 +23,7 @@ struct rule_case {
 
 class AnswerRule : public testing::TestWithParam<rule_case> {};
 
-TEST_P(AnswerRule, RefusesExactlyWhatTheDaemonWouldRefuseOrMisread) {
+TEST_P(AnswerRule, RefusesExactlyWhatTheBoardWouldRefuseOrMisread) {
     EXPECT_EQ(GetParam().rule(GetParam().answer), GetParam().refusal);
 }
 
@@ -31,8 +33,17 @@ INSTANTIATE_TEST_SUITE_P(
     Rules, AnswerRule,
     testing::Values(
         rule_case{"CountryOfTwo", country_refusal, "GB", ""},
-        rule_case{"CountryLowerCaseOrUnknown", country_refusal, "zz", ""},
-        rule_case{"CountryOfTwoBytesUtf8", country_refusal, "\xc3\xa9", ""},
+        rule_case{"CountryFirstInTheList", country_refusal, "AD", ""},
+        rule_case{"CountryLastInTheList", country_refusal, "ZW", ""},
+        rule_case{"CountryLowerCase", country_refusal, "gb", expected::country_refused},
+        rule_case{"CountryMixedCase", country_refusal, "Gb", expected::country_refused},
+        rule_case{"CountryUkIsNoCode", country_refusal, "UK", expected::country_refused},
+        rule_case{"CountryUnassigned", country_refusal, "XX", expected::country_refused},
+        rule_case{"CountryBeforeTheList", country_refusal, "AA", expected::country_refused},
+        rule_case{"CountryAfterTheList", country_refusal, "ZZ", expected::country_refused},
+        rule_case{"CountryWithDigit", country_refusal, "G1", expected::country_refused},
+        rule_case{"CountryOfThree", country_refusal, "AUT", expected::country_refused},
+        rule_case{"CountryOfTwoBytesUtf8", country_refusal, "\xc3\xa9", expected::country_refused},
         rule_case{"CountryOfOne", country_refusal, "G", expected::country_refused},
         rule_case{"CountryWithHash", country_refusal, "G#", expected::country_refused},
         rule_case{"SsidEmpty", ssid_refusal, "", expected::ssid_refused},
@@ -67,6 +78,27 @@ INSTANTIATE_TEST_SUITE_P(
                   expected::hash_refused},
         rule_case{"PasswordHashOutsideQuotes", password_refusal, "#pa\"ss\"#word", ""}),
     testing_support::case_name{});
+
+#ifdef TOLVENIX_ISO3166_TAB
+// The board looks the country up in tzdata's list; the program carries its own copy, which must
+// be that list exactly. A tzdata update that adds or drops a code fails here, so that the copy
+// changes on purpose. A missing file fails too: the test must never pass by not looking.
+TEST(CountryCodes, AreTzdataListExactlyAndEachIsAccepted) {
+    std::ifstream list{TOLVENIX_ISO3166_TAB};
+    ASSERT_TRUE(list.is_open()) << TOLVENIX_ISO3166_TAB << " is missing (Debian: tzdata)";
+    std::vector<std::string> from_tzdata;
+    for (std::string line; std::getline(list, line);) {
+        if (!line.empty() && line.front() != '#') {
+            from_tzdata.push_back(line.substr(0, line.find('\t')));
+        }
+    }
+    const auto ours = country_codes();
+    EXPECT_EQ(std::vector<std::string>(ours.begin(), ours.end()), from_tzdata);
+    for (const auto& code : from_tzdata) {
+        EXPECT_EQ(country_refusal(code), "") << code;
+    }
+}
+#endif
 
 }  // namespace
 }  // namespace tolvenix

@@ -1,5 +1,5 @@
-"""Hands files written by the program to the real Wi-Fi daemon: every answer is either read
-back exactly or refused."""
+"""Hands files written by the program to the board's two readers, its first boot's import and
+the real Wi-Fi daemon: every answer is either read back exactly by both or refused."""
 
 import random
 import re
@@ -8,7 +8,7 @@ import sys
 
 import pytest
 
-from harness import EXPECTED, HEX_KEY, daemon_log_of, hexdump_bytes
+from harness import EXPECTED, HEX_KEY, daemon_log_of, hexdump_bytes, importer_country
 
 pytestmark = pytest.mark.daemon
 
@@ -49,7 +49,8 @@ CHOSEN = [b"My Home Net", b"correct horse battery staple", b'Bob\'s"Net"', b'pa"
           b"Caf\xc3\xa9_\xe2\x98\x95", b"net#1", b"back\\slash\\", b"x", b'Ho"m#e', b'pa"ss#word1',
           b'"a"#b"c"d', b'#"x"#"#', b"a" * 63 + b"\x7f", HEX_KEY,
           HEX_KEY.upper(), HEX_KEY[:63] + b"g"]
-COUNTRIES = [b"GB", b"zz", b'G"', b"\xc3\xa9", b"G", b"G#", b"#G", b"\xff"]
+COUNTRIES = [b"GB", b"US", b"ZW", b"gb", b"UK", b"XX", b"G1", b'G"', b"\xc3\xa9", b"G", b"G#",
+             b"#G", b"\xff"]
 GOOD = (b"GB", b"HomeNet", b"password1")
 REFUSALS = [EXPECTED[name] for name in
             ("country_refused", "ssid_refused", "password_refused", "hash_refused")]
@@ -76,8 +77,9 @@ def write_config(build, directory, answers):
 
 
 def judge(build, directory, field, answer, tally):
-    """Either the answer is written and read back exactly, or it is refused, and then the
-    daemon refuses or misreads it when it is written into the file as typed."""
+    """Either the answer is written and read back exactly, by the daemon and by the import's
+    country rule, or it is refused, and then the daemon refuses or misreads it, or the import
+    finds no country it knows, when it is written into the file as typed."""
     answers = list(GOOD)
     answers[field] = answer
     result, config = write_config(build, directory, answers)
@@ -85,11 +87,16 @@ def judge(build, directory, field, answer, tally):
     if refusal is None:
         assert result.returncode == 0, (answers, result.stdout)
         assert read_back(daemon_log_of(build, config)) == intended_reading(answers), answers
+        assert importer_country(config) == answers[0], answers
         tally["accepted"] = tally.get("accepted", 0) + 1
         return
     assert result.returncode == 3, (answers, result.stdout)
     assert not config.exists(), answers
     config.write_bytes(build.config(answers[0], answers[1], psk_value(answers[2])))
+    if importer_country(config) != answers[0]:
+        key = f"refused: {refusal.strip().decode()} / import: Wi-Fi stays off"
+        tally[key] = tally.get(key, 0) + 1
+        return
     log = daemon_log_of(build, config)
     assert read_back(log) != intended_reading(answers), ("refused, yet read back", answers)
     complaint = re.search(rb"^(?:Line \d+: )?(?!Reading|Line: |Priority)(.*(?:[Ii]nvalid|"

@@ -33,6 +33,13 @@ bool is_white(char character) {
     return std::string_view{" \t\n\v\f\r"}.find(character) != std::string_view::npos;
 }
 
+// The daemon reads a psk of exactly 64 hexadecimal digits, unquoted, as a raw key; any other
+// password must be a quoted passphrase.
+bool is_raw_key(std::string_view password) {
+    return password.size() == 64 &&
+           password.find_first_not_of("0123456789abcdefABCDEF") == std::string_view::npos;
+}
+
 // The line each answer gets when it is refused, or an empty text: the program's own rules,
 // which their unit table and the daemon test prove; the fuzzer models the reading.
 std::string refusal(std::size_t question, std::string_view answer) {
@@ -42,9 +49,11 @@ std::string refusal(std::size_t question, std::string_view answer) {
 }
 
 // The answers and the dialogue's output as the rules define them: skip white space; the
-// country is up to 2 non-white bytes and the rest of its line is dropped; the SSID and the
-// password are the rest of the line, cut at a NUL, without a CR that ends the line (before
-// the LF or at the end of the input). A refused answer is followed by its line and the same prompt. None when the input ends first.
+// country is its first word, of which up to 3 bytes are looked at (a longer word is refused
+// whatever it holds), cut at a NUL, and the rest of its line is dropped; the SSID and the
+// password are the rest of the line, cut at a NUL, without a CR that ends the line (before the
+// LF or at the end of the input). A refused answer is followed by its line and the same prompt.
+// None when the input ends first.
 struct model_dialogue {
     std::array<std::optional<std::string>, 3> answers;
     std::string output;
@@ -68,7 +77,7 @@ model_dialogue model(std::string_view input) {
         std::string line{input.substr(position, newline - position)};
         position = std::min(newline + 1, input.size());
         if (question == 0) {
-            line = line.substr(0, 2);
+            line = line.substr(0, 3);
             line = line.substr(
                 0, static_cast<std::size_t>(std::find_if(line.begin(), line.end(), is_white) -
                                             line.begin()));
@@ -101,8 +110,8 @@ void check_rendering(const wifi_answers& answers) {
     const std::string text = tolvenix::render_network_config(answers);
     require(text.find('\0') == std::string::npos, "NUL byte in the file");
 
-    const std::string psk = tolvenix::is_raw_key(password) ? std::string{password}
-                                                           : "\"" + std::string{password} + "\"";
+    const std::string psk =
+        is_raw_key(password) ? std::string{password} : "\"" + std::string{password} + "\"";
     require(text == tolvenix::expected::config_text(country, ssid, psk),
             "the file differs from the nine-line template");
 }

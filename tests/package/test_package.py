@@ -3,6 +3,7 @@ holds once, as a user who just installed it would."""
 
 import glob
 import os
+import re
 import shutil
 import subprocess
 import tarfile
@@ -13,6 +14,9 @@ import pytest
 from harness import RUN_TIMEOUT, SUCCESS_OUTPUT
 
 EXTENSIONS = {"DEB": ".deb", "TGZ": ".tar.gz", "ZIP": ".zip"}
+SOURCE_TREE = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+# A Markdown link: its text, and its target without the part after #.
+LINK = re.compile(r"\[([^\]]*)\]\(([^)#]*)[^)]*\)")
 
 
 def made_package(build, generator):
@@ -20,6 +24,23 @@ def made_package(build, generator):
     packages = glob.glob(os.path.join(directory, "*" + EXTENSIONS[generator]))
     assert len(packages) == 1, packages
     return packages[0]
+
+
+def unreachable_links(documents):
+    """The links of the Markdown files in `documents` that lead nowhere. A link must reach a file
+    beside them, or have for its text the name of the file of the source tree it leads to (the
+    README and SECURITY.md sit at the top of the source tree), which a reader of the package
+    then looks up there."""
+    unreachable = []
+    for document in sorted(glob.glob(os.path.join(documents, "*.md"))):
+        with open(document, encoding="utf-8") as file:
+            for text, target in LINK.findall(file.read()):
+                if (not target or "://" in target or os.path.exists(os.path.join(documents, target))
+                        or (text.strip("`") == target
+                            and os.path.exists(os.path.join(SOURCE_TREE, target)))):
+                    continue
+                unreachable.append(f"{os.path.basename(document)}: {target}")
+    return unreachable
 
 
 def unpack(generator, package, root):
@@ -52,11 +73,13 @@ def test_package_installs_a_working_program(build, tmp_path, generator):
                           f"{build.settings['deb_architecture']}\n")
     root = unpack(generator, package, tmp_path / "root")
     program = os.path.join(root, "bin/tolvenix-setup" + (".exe" if build.on_windows else ""))
-    documents = ["share/doc/tolvenix-setup/README.md", "share/doc/tolvenix-setup/LICENSE"]
+    documents = [f"share/doc/tolvenix-setup/{name}" for name in ("README.md", "SECURITY.md",
+                                                                 "LICENSE")]
     documents += [] if build.on_windows else ["share/man/man1/tolvenix-setup.1.gz"]
     documents += (["share/doc/tolvenix-setup/copyright", "share/doc/tolvenix-setup/changelog.gz"]
                   if generator == "DEB" else [])
     assert [name for name in documents if not os.path.isfile(os.path.join(root, name))] == []
+    assert unreachable_links(os.path.join(root, "share/doc/tolvenix-setup")) == []
 
     (tmp_path / "work").mkdir()
     result = build.run(argument_zero=program, cwd=tmp_path / "work", binary=program)
