@@ -20,7 +20,7 @@ protected:
 
 private:
     int descriptor_;
-    std::array<char, 64 * 1024> block_{};
+    std::array<char, 16 * 1024> block_{};
 };
 
 // Collects output until a flush. Output whose reader has gone (a closed pipe) is dropped: the
@@ -37,7 +37,7 @@ protected:
 
 private:
     int descriptor_;
-    std::array<char, 4096> block_{};
+    std::array<char, 1024> block_{};
 };
 
 }  // namespace tolvenix
