@@ -5,6 +5,7 @@
 // and nothing about it is changed, since the caller shares it (at a terminal, descriptors 0 to 2
 // share one open file description with the shell).
 #include <array>
+#include <cstddef>
 #include <streambuf>
 
 namespace tolvenix {
@@ -20,7 +21,7 @@ protected:
 
 private:
     int descriptor_;
-    std::array<char, 16 * 1024> block_{};
+    std::array<char, std::size_t{16} * 1024> block_{};
 };
 
 // Collects output until a flush. Output whose reader has gone (a closed pipe) is dropped: the

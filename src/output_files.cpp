@@ -72,8 +72,7 @@ void print_files_written(const replacement& config, bool ssh_created, std::ostre
     if (!config.replaced) {
         out << config_error_message;
         if (!config.left_behind.empty()) {
-            out << "\nThe password is still in \"" << config.left_behind
-                << "\": delete that file.";
+            out << "\nThe password is still in \"" << config.left_behind << "\": delete that file.";
         }
     } else {
         out << "...generating empty ssh file...\n";

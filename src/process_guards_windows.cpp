@@ -13,8 +13,10 @@ namespace tolvenix {
 namespace {
 
 // Read and written by the console's handler thread too.
-std::atomic<bool> holding{false};         // NOLINT(cppcoreguidelines-avoid-non-const-global-variables)
-std::atomic<bool> event_during_hold{false};  // NOLINT(cppcoreguidelines-avoid-non-const-global-variables)
+// NOLINTBEGIN(cppcoreguidelines-avoid-non-const-global-variables)
+std::atomic<bool> holding{false};
+std::atomic<bool> event_during_hold{false};
+// NOLINTEND(cppcoreguidelines-avoid-non-const-global-variables)
 
 // A console interrupt (Ctrl-C, Ctrl-Break, a closed window) that arrives while the files are
 // being written waits in its handler thread until the hold ends. Then, as at any other time, the

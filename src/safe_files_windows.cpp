@@ -116,9 +116,8 @@ replacement write_and_rename(const std::string& target_path, std::string_view te
         return {};
     }
     replacement result;
-    result.replaced = write_all(file, text) &&
-                      FlushFileBuffers(file) != FALSE && mark_for_deletion(file, false) &&
-                      rename_over(file, target_path);
+    result.replaced = write_all(file, text) && FlushFileBuffers(file) != FALSE &&
+                      mark_for_deletion(file, false) && rename_over(file, target_path);
     if (!result.replaced && !mark_for_deletion(file, true) && !empty_file(file)) {
         result.left_behind = temporary_path;
     }

@@ -1,10 +1,11 @@
 // Preloaded into the program (LD_PRELOAD) to make system calls fail, wait or race the way a
 // failing card, a slow card or another process on the machine does. Every call goes to the C
 // library unless these variables say otherwise:
-//   TOLVENIX_FAIL_CALL   calls to fail, separated by commas: "write", "close" or "ftruncate"
-//                        (on regular files only, so that the console keeps working), "fsync", "rename",
-//                        "unlink", "directory" (opening a directory to read it), or "proc"
-//                        (opening /proc/self/fd, as if /proc were absent)
+//   TOLVENIX_FAIL_CALL   calls to fail, separated by commas: "write", "close" or
+//                        "ftruncate" (on regular files only, so that the console keeps
+//                        working), "fsync", "rename", "unlink", "directory" (opening a
+//                        directory to read it), or "proc" (opening /proc/self/fd, as if /proc
+//                        were absent)
 //   TOLVENIX_FAIL_PATH   fail fsync or close only on this file or directory
 //   TOLVENIX_FAIL_ERRNO  the error (a number) instead of each call's own
 //   TOLVENIX_FAIL_ONLY   fail only the Nth matching call, counting from 1
