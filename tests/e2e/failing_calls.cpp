@@ -159,8 +159,11 @@ int fsync(int descriptor) {
         std::snprintf(descriptor_line, sizeof descriptor_line, "%d\n", descriptor);
         report_slowed_sync(descriptor_line);
         const long milliseconds = std::atol(setting("TOLVENIX_SLOW_FSYNC_MS"));
-        const timespec slow_card{milliseconds / 1000, milliseconds % 1000 * 1000000L};
-        nanosleep(&slow_card, nullptr);
+        // The whole time, even where a signal's handler interrupts the sleep (Wine turns
+        // SIGINT into a console interrupt on another thread that way).
+        timespec left{milliseconds / 1000, milliseconds % 1000 * 1000000L};
+        while (nanosleep(&left, &left) != 0 && errno == EINTR) {
+        }
     }
     static auto* const real = next_definition<int(int)>("fsync");
     const int result = real(descriptor);
