@@ -24,8 +24,9 @@ private:
     std::array<char, std::size_t{16} * 1024> block_{};
 };
 
-// Collects output until a flush. Output whose reader has gone (a closed pipe) is dropped: the
-// buffer then reports a failed write, and the stream writes nothing more.
+// Collects output until a flush, 512 bytes at a time: the banner alone fills a block, so the
+// path that passes a full block on is taken on every run. Output whose reader has gone (a closed
+// pipe) is dropped: the buffer then reports a failed write, and the stream writes nothing more.
 class descriptor_output_buffer : public std::streambuf {
 public:
     explicit descriptor_output_buffer(int descriptor) : descriptor_{descriptor} {
@@ -38,7 +39,7 @@ protected:
 
 private:
     int descriptor_;
-    std::array<char, 1024> block_{};
+    std::array<char, 512> block_{};
 };
 
 }  // namespace tolvenix

@@ -34,8 +34,9 @@ BOOL WINAPI wait_for_the_hold_to_end(DWORD /*event*/) {
 
 }  // namespace
 
-// The handler stays installed for the whole run: removing it while its thread runs it would
-// race with that thread's walk through the list of handlers.
+// The handler is installed once, for the whole run: outside the hold it hands every interrupt
+// straight on, and the hold itself never changes the list of handlers that an interrupt's
+// thread walks.
 void prepare_process() {
     SetConsoleCtrlHandler(wait_for_the_hold_to_end, TRUE);
 }
