@@ -1,7 +1,7 @@
 # Run by CPack after it made the packages (CPACK_POST_BUILD_SCRIPTS): adds to each .deb's control
-# file the Built-Using field that CPack cannot write, naming the source package of the C library
-# inside the program (CPACK_TOLVENIX_BUILT_USING_FILE, written at build time; empty for a program
-# that holds none), whose licence requires that source to be offered with it. The package is
+# file the Built-Using field that CPack cannot write, naming every source package whose code is
+# statically linked into the program, the C library's and GCC's, as Debian's policy asks
+# (CPACK_TOLVENIX_BUILT_USING_FILE, written at build time; empty for a program that holds none). The package is
 # unpacked and packed again with dpkg-deb, owned by root, its time stamps clamped to
 # SOURCE_DATE_EPOCH when that is set, so that it stays reproducible.
 file(READ ${CPACK_TOLVENIX_BUILT_USING_FILE} built_using)

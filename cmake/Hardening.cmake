@@ -18,16 +18,16 @@ function(tolvenix_set_hardening target static_link)
     return()
   endif()
   target_compile_options(${target} INTERFACE -fstack-protector-strong -fstack-clash-protection)
-  # The checked functions need the optimiser: a debug build would only be warned. Level 2, the
-  # one bookworm's dpkg-buildflags gives, which builds these releases: they are checked as
-  # Debian's own programs of that release are, and at the same level wherever they are built.
-  # (Level 3 would add the checks whose sizes are known only at run time; gcc 12 and glibc 2.36
-  # support both.) Undefined first: Ubuntu's gcc predefines _FORTIFY_SOURCE (3) when optimising,
-  # and redefining it is a warning, an error here. Both are options, in this order: CMake writes
-  # every compile definition before the options, so a -U option would undo a -D definition.
+  # The checked functions need the optimiser, so src/fortify_source.h, forced into every
+  # source, sets the level only where the compiler optimises (__OPTIMIZE__, whatever flags or
+  # build type asked for it). Level 2, the one bookworm's dpkg-buildflags gives, which builds
+  # these releases: they are checked as Debian's own programs of that release are, and at the
+  # same level wherever they are built. (Level 3 would add the checks whose sizes are known only
+  # at run time; gcc 12 and glibc 2.36 support both.)
   set(level 2)
+  target_compile_definitions(${target} INTERFACE TOLVENIX_FORTIFY_LEVEL=${level})
   target_compile_options(${target} INTERFACE
-                         "$<$<NOT:$<CONFIG:Debug>>:-U_FORTIFY_SOURCE;-D_FORTIFY_SOURCE=${level}>")
+                         "SHELL:-include \"${PROJECT_SOURCE_DIR}/src/fortify_source.h\"")
   set(TOLVENIX_FORTIFY_LEVEL ${level} PARENT_SCOPE)
   if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64)$")
     target_compile_options(${target} INTERFACE -fcf-protection)

@@ -57,8 +57,8 @@ set(CPACK_PACKAGE_CONTACT "tolvenix-setup developers <tolvenix-setup@example.inv
 # The licences of the libraries a program holds, read at every build from the toolchain that
 # built it (cmake/WriteLicenses.cmake), so that they stay true when the toolchain changes: a
 # static program holds the C and C++ runtimes, and zig links its libc++ into every Mac program.
-# THIRD-PARTY-LICENSES.txt goes with the program in the archives; the .deb gets them as stanzas
-# of its copyright file instead, and the C library's source package as Built-Using.
+# THIRD-PARTY-LICENSES.txt goes with the program in every package; the .deb also names them in
+# stanzas of its copyright file, and the source packages of their code as Built-Using.
 if(TOLVENIX_STATIC_LINK AND WIN32)
   set(tolvenix_embedded mingw)
 elseif(TOLVENIX_STATIC_LINK AND CMAKE_SYSTEM_NAME STREQUAL "Linux")
@@ -83,8 +83,11 @@ if(tolvenix_debian OR NOT tolvenix_embedded STREQUAL "none")
     COMMENT "Reading the licences of the libraries inside the program" VERBATIM)
 endif()
 if(NOT tolvenix_embedded STREQUAL "none")
-  install(FILES ${tolvenix_generated}/THIRD-PARTY-LICENSES.txt DESTINATION ${CMAKE_INSTALL_DOCDIR}
-          COMPONENT portable)
+  # The .deb's copyright file refers to it for the libraries' own notices and licences.
+  foreach(component portable system)
+    install(FILES ${tolvenix_generated}/THIRD-PARTY-LICENSES.txt
+            DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT ${component})
+  endforeach()
 endif()
 
 if(NOT WIN32 AND NOT APPLE)
