@@ -92,7 +92,8 @@ std::optional<std::string_view> read_country(std::istream& in, line_buffer& buff
 }
 
 // The SSID and the password: the rest of the line after any white space, up to its line feed.
-// A NUL ends the answer and a carriage return right before the line feed is not part of it.
+// A NUL ends the answer, and a carriage return that ends the line (before its line feed or at
+// the end of the input) is not part of it.
 std::optional<std::string_view> read_line(std::istream& in, line_buffer& buffer) {
     if (!skip_to_answer(in)) {
         return std::nullopt;
@@ -104,8 +105,8 @@ std::optional<std::string_view> read_line(std::istream& in, line_buffer& buffer)
         return std::nullopt;
     }
     std::string_view line{buffer.data(), static_cast<std::size_t>(in.gcount())};
-    const bool line_feed_next = line.size() < buffer.size() - 1 && !in.eof();
-    if (line_feed_next && line.ends_with('\r')) {
+    const bool whole_line = line.size() < buffer.size() - 1;
+    if (whole_line && line.ends_with('\r')) {
         line.remove_suffix(1);
     }
     if (!in.eof()) {

@@ -2,9 +2,13 @@
 #include "setup_run.h"
 
 #include <iostream>
+#include <istream>
+#include <ostream>
 
 #ifdef _WIN32
 #include "windows_console.h"
+#else
+#include "descriptor_streams.h"
 #endif
 
 namespace {
@@ -47,19 +51,21 @@ int run_on_windows(int argc, char* argv[]) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
-    const tolvenix::caller_state_changes changes = tolvenix::prepare_process();
-    // The answers are read through the stream's own buffer rather than
-    // character by character through C stdio, so even a huge pasted line is
-    // skipped quickly. Every message is flushed explicitly before a read.
-    std::ios::sync_with_stdio(false);
+    tolvenix::prepare_process();
 #ifdef _WIN32
-    const int status = run_on_windows(argc, argv);
+    // The answers are read through the stream's own buffer rather than character by character
+    // through C stdio, so even a huge pasted line is skipped quickly. Every message is flushed
+    // explicitly before a read.
+    std::ios::sync_with_stdio(false);
+    return run_on_windows(argc, argv);
 #else
-    const int status = tolvenix::run_setup(argc, argv, std::cin, std::cout, output_location);
-#endif
-    // Nothing is written after this flush, so that the caller's flags come back only once the
-    // output no longer needs them.
-    std::cout.flush();
-    tolvenix::give_back_caller_state(changes);
+    // Descriptors 0 and 1 as they are, whatever their flags: nothing here changes them.
+    tolvenix::descriptor_input_buffer input{0};
+    tolvenix::descriptor_output_buffer output{1};
+    std::istream in{&input};
+    std::ostream out{&output};
+    const int status = tolvenix::run_setup(argc, argv, in, out, output_location);
+    out.flush();
     return status;
+#endif
 }

@@ -1,7 +1,5 @@
 #include "output_files.h"
 
-#include "safe_files.h"
-
 #include <ostream>
 
 namespace tolvenix {
@@ -56,24 +54,33 @@ std::string render_network_config(const wifi_answers& answers) {
     return text;
 }
 
-bool write_network_config(const std::optional<std::string>& output_dir, const wifi_answers& answers,
-                          std::ostream& out) {
+void print_writing_started(std::ostream& out) {
     out << "\n...generating wpa_supplicant.conf file...\n" << std::flush;
-    const std::string path = compose_output_path(output_dir, network_config_name);
-    if (!replace_file_safely(path, render_network_config(answers))) {
-        out << config_error_message << std::flush;
-        return false;
-    }
-    return true;
 }
 
-bool write_ssh_marker(const std::optional<std::string>& output_dir, std::ostream& out) {
-    out << "...generating empty ssh file...\n" << std::flush;
-    if (!create_empty_regular_file(compose_output_path(output_dir, ssh_marker_name))) {
-        out << ssh_error_message << std::flush;
-        return false;
+replacement write_network_config(const std::optional<std::string>& output_dir,
+                                 const wifi_answers& answers) {
+    return replace_file_safely(compose_output_path(output_dir, network_config_name),
+                               render_network_config(answers));
+}
+
+bool write_ssh_marker(const std::optional<std::string>& output_dir) {
+    return create_empty_regular_file(compose_output_path(output_dir, ssh_marker_name));
+}
+
+void print_files_written(const replacement& config, bool ssh_created, std::ostream& out) {
+    if (!config.replaced) {
+        out << config_error_message;
+        if (!config.left_behind.empty()) {
+            out << "\nThe password is still in \"" << config.left_behind << "\": delete that file.";
+        }
+    } else {
+        out << "...generating empty ssh file...\n";
+        if (!ssh_created) {
+            out << ssh_error_message;
+        }
     }
-    return true;
+    out << std::flush;
 }
 
 }  // namespace tolvenix

@@ -1,5 +1,5 @@
-// The POSIX half of the process guards: descriptors, flags, limits and signal dispositions set
-// once at the start, and the signal mask of the hold.
+// The POSIX half of the process guards: descriptors, limits and signal dispositions set once at
+// the start, and the signal mask of the hold.
 #include "process_guards.h"
 
 #include <cerrno>
@@ -29,17 +29,6 @@ void keep_standard_descriptors_taken() {
             static_cast<void>(::open("/dev/null", O_RDWR));
         }
     }
-}
-
-// A terminal or pipe left non-blocking by another program would make the first read fail at
-// once, which reads as the end of the input: shells clear the flag too, so that reads wait.
-// Returns whether the flag was cleared, so that it can be given back.
-bool make_standard_input_wait() {
-    const int flags = ::fcntl(STDIN_FILENO, F_GETFL);
-    if (flags == no_file || (flags & O_NONBLOCK) == 0) {
-        return false;
-    }
-    return ::fcntl(STDIN_FILENO, F_SETFL, flags & ~O_NONBLOCK) == 0;
 }
 
 // The password is in this process's memory: no core file may hold it, and on Linux no other
@@ -80,27 +69,13 @@ bool set_signal_mask(int how, const std::uint64_t* mask, std::uint64_t* previous
 
 }  // namespace
 
-caller_state_changes prepare_process() {
+void prepare_process() {
     keep_standard_descriptors_taken();
-    caller_state_changes changes;
-    changes.input_made_to_wait = make_standard_input_wait();
     keep_memory_private();
     // A write past a file size limit fails as a full disk does, and a console write whose reader
     // has gone fails quietly, instead of either ending the run between the two files.
     static_cast<void>(std::signal(SIGXFSZ, SIG_IGN));
     static_cast<void>(std::signal(SIGPIPE, SIG_IGN));
-    return changes;
-}
-
-void give_back_caller_state(const caller_state_changes& changes) {
-    if (!changes.input_made_to_wait) {
-        return;
-    }
-    // Only that one flag: whatever else the caller set meanwhile stays.
-    const int flags = ::fcntl(STDIN_FILENO, F_GETFL);
-    if (flags != no_file) {
-        static_cast<void>(::fcntl(STDIN_FILENO, F_SETFL, flags | O_NONBLOCK));
-    }
 }
 
 // Every bit set: the kernel leaves out SIGKILL and SIGSTOP, which nothing can hold. A signal that
@@ -108,13 +83,11 @@ void give_back_caller_state(const caller_state_changes& changes) {
 // Where the mask cannot be set, nothing is held and nothing is given back.
 signal_hold::signal_hold() {
     const std::uint64_t every_signal = ~std::uint64_t{0};
-    if (!set_signal_mask(SIG_BLOCK, &every_signal, &previous_mask_)) {
-        previous_mask_ = every_signal;
-    }
+    held_ = set_signal_mask(SIG_BLOCK, &every_signal, &previous_mask_);
 }
 
 signal_hold::~signal_hold() {
-    if (previous_mask_ != ~std::uint64_t{0}) {
+    if (held_) {
         static_cast<void>(set_signal_mask(SIG_SETMASK, &previous_mask_, nullptr));
     }
 }

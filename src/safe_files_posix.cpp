@@ -7,7 +7,6 @@
 #include <cstdlib>
 #include <string>
 #include <string_view>
-#include <tuple>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -97,22 +96,25 @@ bool close_duplicate_cleanly(int file) {
 
 // Writes the new file under a temporary name and renames it over the target. On any failure the
 // temporary is emptied before it is removed, so that one that cannot be removed (in an
-// append-only directory, say) keeps no password.
-bool write_and_rename(const std::string& target_path, std::string_view text) {
+// append-only directory, say) keeps no password; one that can be neither is named.
+replacement write_and_rename(const std::string& target_path, std::string_view text) {
     std::string temporary_path;
     const int file = create_temporary_beside(target_path, temporary_path);
     if (file == no_file) {
-        return false;
+        return {};
     }
-    const bool renamed = write_all(file, text) && sync(file) && close_duplicate_cleanly(file) &&
-                         ::rename(temporary_path.c_str(), target_path.c_str()) == 0;
-    if (!renamed) {
+    replacement result;
+    result.replaced = write_all(file, text) && sync(file) && close_duplicate_cleanly(file) &&
+                      ::rename(temporary_path.c_str(), target_path.c_str()) == 0;
+    if (!result.replaced) {
         // Removing is tried whether or not emptying worked: nothing else is left to do.
-        std::ignore = ::ftruncate(file, 0);
-        ::unlink(temporary_path.c_str());
+        const bool emptied = ::ftruncate(file, 0) == 0;
+        if (::unlink(temporary_path.c_str()) != 0 && !emptied) {
+            result.left_behind = temporary_path;
+        }
     }
     ::close(file);
-    return renamed;
+    return result;
 }
 
 constexpr int marker_flags = O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
@@ -207,8 +209,10 @@ int open_marker_file(const std::string& path) {
 
 }  // namespace
 
-bool replace_file_safely(const std::string& target_path, std::string_view text) {
-    return write_and_rename(target_path, text) && sync_directory_of(target_path);
+replacement replace_file_safely(const std::string& target_path, std::string_view text) {
+    replacement result = write_and_rename(target_path, text);
+    result.replaced = result.replaced && sync_directory_of(target_path);
+    return result;
 }
 
 bool create_empty_regular_file(const std::string& path) {

@@ -1,10 +1,12 @@
-// The Windows half of safe file writing: CreateFileW with no sharing,
-// WriteFile to the end, FlushFileBuffers and a write-through MoveFileExW.
+// The Windows half of safe file writing: CreateFileW with no sharing, a temporary marked for
+// deletion until it is renamed through its own handle (SetFileInformationByHandle), WriteFile
+// to the end and FlushFileBuffers.
 #include "safe_files.h"
 
 #include <algorithm>
 #include <limits>
 #include <string>
+#include <vector>
 
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
@@ -27,15 +29,29 @@ std::wstring wide_path(const std::string& path) {
     return wide;
 }
 
+// Whether the file goes when its last handle closes, which also happens when the process ends
+// however it ends. The handle needs DELETE access.
+bool mark_for_deletion(HANDLE file, bool deleted) {
+    FILE_DISPOSITION_INFO disposition{};
+    disposition.DeleteFile = deleted ? TRUE : FALSE;
+    return SetFileInformationByHandle(file, FileDispositionInfo, &disposition,
+                                      sizeof disposition) != FALSE;
+}
+
 // A new file that nobody else may open while it is being written, named after this process (its
 // id and a count) beside the target; up to 16 names left by an earlier process of that id are
-// passed over.
-HANDLE create_temporary_beside(const std::string& target_path, std::wstring& temporary_path) {
+// passed over. It is marked for deletion at once: a process ended while it exists leaves nothing.
+HANDLE create_temporary_beside(const std::string& target_path, std::string& temporary_path) {
     for (unsigned attempt = 0;; ++attempt) {
-        temporary_path = wide_path(target_path + "." + std::to_string(GetCurrentProcessId()) + "." +
-                                   std::to_string(attempt) + ".tmp");
-        const HANDLE file = CreateFileW(temporary_path.c_str(), GENERIC_WRITE, 0, nullptr,
-                                        CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        temporary_path = target_path + "." + std::to_string(GetCurrentProcessId()) + "." +
+                         std::to_string(attempt) + ".tmp";
+        const HANDLE file = CreateFileW(wide_path(temporary_path).c_str(), GENERIC_WRITE | DELETE,
+                                        0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file != INVALID_HANDLE_VALUE && !mark_for_deletion(file, true)) {
+            CloseHandle(file);
+            DeleteFileW(wide_path(temporary_path).c_str());
+            return INVALID_HANDLE_VALUE;
+        }
         if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS || attempt == 15) {
             return file;
         }
@@ -55,45 +71,67 @@ bool write_all(HANDLE file, std::string_view text) {
     return true;
 }
 
-bool flush_and_close(HANDLE file) {
-    const bool flushed = FlushFileBuffers(file) != FALSE;
-    const bool closed = CloseHandle(file) != FALSE;
-    return flushed && closed;
-}
-
-// Empties the temporary by name, without following a link, so that one that cannot be removed
-// keeps no password.
-void empty_temporary(const std::wstring& temporary_path) {
-    const HANDLE file = CreateFileW(temporary_path.c_str(), GENERIC_WRITE, 0, nullptr,
-                                    TRUNCATE_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (file != INVALID_HANDLE_VALUE) {
-        CloseHandle(file);
-    }
-}
-
-// Writes the new file under a temporary name and moves it over the target; it ends either moved
-// or emptied and removed.
-bool write_and_move(const std::string& target_path, std::string_view text) {
-    std::wstring temporary_path;
-    const HANDLE file = create_temporary_beside(target_path, temporary_path);
-    if (file == INVALID_HANDLE_VALUE) {
+// Renames the file through its own handle over the target, whatever the name leads to now.
+bool rename_over(HANDLE file, const std::string& target_path) {
+    const std::wstring target = wide_path(target_path);
+    const DWORD full_length = GetFullPathNameW(target.c_str(), 0, nullptr, nullptr);
+    if (full_length == 0) {
         return false;
     }
-    const bool written = write_all(file, text);
-    if (flush_and_close(file) && written &&
-        MoveFileExW(temporary_path.c_str(), wide_path(target_path).c_str(),
-                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE) {
-        return true;
+    std::wstring full(full_length, L'\0');
+    const DWORD copied = GetFullPathNameW(target.c_str(), full_length, full.data(), nullptr);
+    if (copied == 0 || copied >= full_length) {
+        return false;
     }
-    empty_temporary(temporary_path);
-    DeleteFileW(temporary_path.c_str());
-    return false;
+    full.resize(copied);
+    // FILE_RENAME_INFO ends in the first character of the name; the rest follows it.
+    std::vector<unsigned char> block(sizeof(FILE_RENAME_INFO) + full.size() * sizeof(wchar_t));
+    auto* const rename = reinterpret_cast<FILE_RENAME_INFO*>(block.data());
+    if (rename == nullptr) {
+        return false;
+    }
+    rename->ReplaceIfExists = TRUE;
+    rename->RootDirectory = nullptr;
+    rename->FileNameLength = static_cast<DWORD>(full.size() * sizeof(wchar_t));
+    std::copy(full.begin(), full.end(), static_cast<wchar_t*>(rename->FileName));
+    return SetFileInformationByHandle(file, FileRenameInfo, rename,
+                                      static_cast<DWORD>(block.size())) != FALSE;
+}
+
+// Empties the file through its handle, for the case where it cannot be deleted.
+bool empty_file(HANDLE file) {
+    LARGE_INTEGER start{};
+    return SetFilePointerEx(file, start, nullptr, FILE_BEGIN) != FALSE &&
+           SetEndOfFile(file) != FALSE;
+}
+
+// Writes the new file under a temporary name and renames it over the target. Until the rename
+// the file is marked for deletion; it is unmarked only for the rename, so that a process ended
+// at any moment leaves no temporary, but in the instant between the two calls. A failed rename
+// marks it again, or empties it where that fails; one that can be neither is named.
+replacement write_and_rename(const std::string& target_path, std::string_view text) {
+    std::string temporary_path;
+    const HANDLE file = create_temporary_beside(target_path, temporary_path);
+    if (file == INVALID_HANDLE_VALUE) {
+        return {};
+    }
+    replacement result;
+    result.replaced = write_all(file, text) && FlushFileBuffers(file) != FALSE &&
+                      mark_for_deletion(file, false) && rename_over(file, target_path);
+    if (!result.replaced && !mark_for_deletion(file, true) && !empty_file(file)) {
+        result.left_behind = temporary_path;
+    }
+    // A rename is made durable by a flush of the renamed file's handle, as MoveFileEx's
+    // MOVEFILE_WRITE_THROUGH does.
+    result.replaced = result.replaced && FlushFileBuffers(file) != FALSE;
+    result.replaced = CloseHandle(file) != FALSE && result.replaced;
+    return result;
 }
 
 }  // namespace
 
-bool replace_file_safely(const std::string& target_path, std::string_view text) {
-    return write_and_move(target_path, text);
+replacement replace_file_safely(const std::string& target_path, std::string_view text) {
+    return write_and_rename(target_path, text);
 }
 
 bool create_empty_regular_file(const std::string& path) {

@@ -26,17 +26,20 @@ int exit_status(setup_status status) {
 
 // Both files are written under one hold: a hangup, Ctrl-C or any other signal that arrives once
 // the answers are in ends the run only when the card is fully set or the run has failed, never
-// between the two files or with a temporary file holding the password.
+// between the two files or with a temporary file holding the password. The console is written
+// to only before the files are touched and once both are done: a terminal stopped with Ctrl-S
+// can then hold up only the end of a run whose card is complete.
 setup_status write_both_files(const std::optional<std::string>& output_dir,
                               const wifi_answers& answers, std::ostream& out) {
+    print_writing_started(out);
     const signal_hold hold;
-    if (!write_network_config(output_dir, answers, out)) {
+    const replacement config = write_network_config(output_dir, answers);
+    const bool ssh_created = config.replaced && write_ssh_marker(output_dir);
+    print_files_written(config, ssh_created, out);
+    if (!config.replaced) {
         return setup_status::network_config_not_created;
     }
-    if (!write_ssh_marker(output_dir, out)) {
-        return setup_status::ssh_marker_not_created;
-    }
-    return setup_status::done;
+    return ssh_created ? setup_status::done : setup_status::ssh_marker_not_created;
 }
 
 }  // namespace

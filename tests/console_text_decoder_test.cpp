@@ -10,6 +10,8 @@
 namespace tolvenix {
 namespace {
 
+using namespace std::string_literals;
+
 struct decoding_case {
     const char* name;
     std::vector<std::u16string> reads;  // what successive console reads return
@@ -43,14 +45,24 @@ INSTANTIATE_TEST_SUITE_P(
         decoding_case{"PairInOneRead", {u"Net\xD83D\xDCF6\r\n"}, "Net\xF0\x9F\x93\xB6\n", true},
         decoding_case{
             "PairSplitAcrossReads", {u"Net\xD83D", u"\xDCF6\r\n"}, "Net\xF0\x9F\x93\xB6\n", true},
-        decoding_case{"LastLowHalf", {u"\xDBFF\xDFFF"}, "\xF4\x8F\xBF\xBF", true},
+        // The first and the last code point of each UTF-8 length, and those beside the halves.
+        decoding_case{"EdgesOfEachLength",
+                      {{0x0000, 0x007F, 0x0080, 0x07FF, 0x0800, 0xD7FF, 0xE000, 0xFFFF}},
+                      "\0\x7F"
+                      "\xC2\x80\xDF\xBF"
+                      "\xE0\xA0\x80\xED\x9F\xBF\xEE\x80\x80\xEF\xBF\xBF"s,
+                      true},
+        decoding_case{"EdgesOfThePairs",
+                      {{0xD800, 0xDC00, 0xD800, 0xDFFF, 0xDBFF, 0xDC00, 0xDBFF, 0xDFFF}},
+                      "\xF0\x90\x80\x80\xF0\x90\x8F\xBF\xF4\x8F\xB0\x80\xF4\x8F\xBF\xBF",
+                      true},
         decoding_case{"UnpairedHalvesBecomeReplacements",
-                      {u"a\xDCF6"
-                       u"b\xD83D"
-                       u"c"},
+                      {{'a', 0xDC00, 'b', 0xDFFF, 'c', 0xD800, 'd', 0xDBFF}, u"e"},
                       "a\xEF\xBF\xBD"
                       "b\xEF\xBF\xBD"
-                      "c",
+                      "c\xEF\xBF\xBD"
+                      "d\xEF\xBF\xBD"
+                      "e",
                       true},
         decoding_case{"CtrlZAtLineStartEndsTheInput", {u"\x1A\r\n"}, "", false},
         decoding_case{

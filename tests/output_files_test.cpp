@@ -136,10 +136,10 @@ TEST(Writers, TemporaryNameTakenByAnotherFileIsPassedOver) {
     const auto taken =
         directory.path() / ("wpa_supplicant.conf." + std::to_string(_getpid()) + ".0.tmp");
     write_file(taken, "someone else's\n");
-    std::ostringstream out;
 
-    ASSERT_TRUE(write_network_config(directory.path().string(),
-                                     make_answers("GB", "HomeNet", "0123456789"), out));
+    ASSERT_TRUE(
+        write_network_config(directory.path().string(), make_answers("GB", "HomeNet", "0123456789"))
+            .replaced);
 
     EXPECT_EQ(read_file(taken), "someone else's\n");
     EXPECT_EQ(read_file(directory.path() / "wpa_supplicant.conf"),

@@ -1,10 +1,11 @@
 // Preloaded into the program (LD_PRELOAD) to make system calls fail, wait or race the way a
 // failing card, a slow card or another process on the machine does. Every call goes to the C
 // library unless these variables say otherwise:
-//   TOLVENIX_FAIL_CALL   calls to fail, separated by commas: "write" or "close" (on regular
-//                        files only, so that the console keeps working), "fsync", "rename",
-//                        "unlink", "directory" (opening a directory to read it), or "proc"
-//                        (opening /proc/self/fd, as if /proc were absent)
+//   TOLVENIX_FAIL_CALL   calls to fail, separated by commas: "write", "close" or
+//                        "ftruncate" (on regular files only, so that the console keeps
+//                        working), "fsync", "rename", "unlink", "directory" (opening a
+//                        directory to read it), or "proc" (opening /proc/self/fd, as if /proc
+//                        were absent)
 //   TOLVENIX_FAIL_PATH   fail fsync or close only on this file or directory
 //   TOLVENIX_FAIL_ERRNO  the error (a number) instead of each call's own
 //   TOLVENIX_FAIL_ONLY   fail only the Nth matching call, counting from 1
@@ -137,6 +138,14 @@ ssize_t write(int descriptor, const void* bytes, std::size_t count) {
     return real(descriptor, bytes, count);
 }
 
+int ftruncate(int descriptor, off_t length) noexcept {
+    if (is_regular_file(descriptor) && failing("ftruncate", EIO)) {
+        return -1;
+    }
+    static auto* const real = next_definition<int(int, off_t)>("ftruncate");
+    return real(descriptor, length);
+}
+
 int fsync(int descriptor) {
     if (is_path_of(descriptor, "TOLVENIX_FAIL_PATH") && failing("fsync", EIO)) {
         return -1;
@@ -150,8 +159,11 @@ int fsync(int descriptor) {
         std::snprintf(descriptor_line, sizeof descriptor_line, "%d\n", descriptor);
         report_slowed_sync(descriptor_line);
         const long milliseconds = std::atol(setting("TOLVENIX_SLOW_FSYNC_MS"));
-        const timespec slow_card{milliseconds / 1000, milliseconds % 1000 * 1000000L};
-        nanosleep(&slow_card, nullptr);
+        // The whole time, even where a signal's handler interrupts the sleep (Wine turns
+        // SIGINT into a console interrupt on another thread that way).
+        timespec left{milliseconds / 1000, milliseconds % 1000 * 1000000L};
+        while (nanosleep(&left, &left) != 0 && errno == EINTR) {
+        }
     }
     static auto* const real = next_definition<int(int)>("fsync");
     const int result = real(descriptor);

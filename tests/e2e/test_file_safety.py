@@ -138,19 +138,32 @@ class TestThingsInTheWay:
         assert stat.S_IFMT(os.lstat(ssh).st_mode) == kind
         assert (other.read_bytes() if other.exists() else None) == kept
 
-    @pytest.mark.posix("device nodes are POSIX")
-    @pytest.mark.root("to make a device node")
-    def test_a_device_named_ssh_is_never_opened(self, build, program, tmp_path):
-        """Opening a device can make its driver act; the node staying as it was does not show
-        that, so inotify reports every open of it."""
+    @pytest.mark.posix("device nodes and FIFOs are POSIX")
+    @pytest.mark.parametrize("kind", [
+        pytest.param("device", marks=pytest.mark.root("to make a device node")), "FIFO"])
+    @pytest.mark.parametrize("proc", [True, pytest.param(False, marks=pytest.mark.preload)],
+                             ids=["through /proc", "by name"])
+    def test_a_device_or_fifo_named_ssh_is_never_opened(self, build, program, tmp_path, kind, proc):
+        """Opening a device can make its driver act, and a FIFO with a reader opens at once;
+        the node staying as it was does not show that, so inotify reports every open of it.
+        By name is the look without /proc."""
         ssh = tmp_path / "ssh"
-        os.mknod(ssh, stat.S_IFCHR | 0o666, os.makedev(1, 3))  # what /dev/null is
-        opens_seen = opens_of(ssh)
-        os.close(os.open(ssh, os.O_RDONLY))
-        assert opens_seen() > 0, "inotify does not report opening this device"
+        if kind == "device":
+            os.mknod(ssh, stat.S_IFCHR | 0o666, os.makedev(1, 3))  # what /dev/null is
+        else:
+            os.mkfifo(ssh)
+        reader = os.open(ssh, os.O_RDONLY | os.O_NONBLOCK)
+        try:
+            opens_seen = opens_of(ssh)
+            os.close(os.open(ssh, os.O_WRONLY | os.O_NONBLOCK))
+            assert opens_seen() > 0, "inotify does not report opening this node"
+            result = build.run(argument_zero=program, timeout=5,
+                               env=None if proc else preloaded(build, fail_call="proc"))
+        finally:
+            os.close(reader)
 
-        assert build.run(argument_zero=program).returncode == 2
-        assert opens_seen() == 0, "the program opened the device named ssh"
+        assert result.returncode == 2, result.stdout
+        assert opens_seen() == 0, "the program opened the node named ssh"
 
     @pytest.mark.posix("/proc is Linux's")
     @pytest.mark.root("to mount over /proc in a mount namespace of the test's own (unshare -m)")
@@ -223,21 +236,30 @@ class TestRaces:
     is judged and opened through /proc: it has lost its name or gained another; without /proc,
     the look by name is checked again on the file opened."""
 
-    @pytest.mark.parametrize("proc, ssh_before, action, precious_at", [pytest.param(
-        *row, id=f"{'through /proc' if row[0] else 'by name'}-{row[2]}{'' if row[1] else '-new'}")
-        for row in [(proc, *race) for proc in (True, False) for race in [
-            (True, "none", None),
-            (True, "hard link", "other"),
-            (True, "symbolic link", "other"),
-            (True, "FIFO", None),
-            (True, "renamed over", "ssh"),
-            (True, "second link", "ssh"),
-            (False, "none", None),
-            (False, "hard link", "other")]]
+    @pytest.mark.parametrize("proc, ssh_before, action, precious_at", [
+        pytest.param(True, True, "none", None, id="through /proc-none"),
+        pytest.param(True, True, "hard link", "other", id="through /proc-hard link"),
+        pytest.param(True, True, "symbolic link", "other", id="through /proc-symbolic link"),
+        pytest.param(True, True, "FIFO", None, id="through /proc-FIFO"),
+        pytest.param(True, True, "renamed over", "ssh", id="through /proc-renamed over"),
+        pytest.param(True, True, "second link", "ssh", id="through /proc-second link"),
+        pytest.param(True, False, "none", None, id="through /proc-none-new"),
+        pytest.param(True, False, "hard link", "other", id="through /proc-hard link-new"),
+        pytest.param(False, True, "none", None, id="by name-none"),
+        pytest.param(False, True, "hard link", "other", id="by name-hard link"),
+        pytest.param(False, True, "symbolic link", "other", id="by name-symbolic link"),
+        pytest.param(False, True, "FIFO", None, id="by name-FIFO"),
+        pytest.param(False, True, "renamed over", "ssh", id="by name-renamed over"),
+        pytest.param(False, True, "second link", "ssh", id="by name-second link"),
+        pytest.param(False, False, "none", None, id="by name-none-new"),
+        pytest.param(False, False, "hard link", "other", id="by name-hard link-new"),
         # Between the look and the reopen: what the name leads to now is never opened, and a
         # file that gained a name is not emptied.
-        + [(True, True, "renamed over at the reopen", "ssh"),
-           (True, True, "second link at the reopen", "ssh")]])
+        pytest.param(True, True, "renamed over at the reopen", "ssh",
+                     id="through /proc-renamed over at the reopen"),
+        pytest.param(True, True, "second link at the reopen", "ssh",
+                     id="through /proc-second link at the reopen"),
+    ])
     def test_a_swap_after_the_look_at_ssh_empties_nothing_else(
             self, build, program, tmp_path, proc, ssh_before, action, precious_at):
         ssh, other = tmp_path / "ssh", tmp_path / "other"
@@ -280,8 +302,11 @@ class TestFailingCalls:
         ("fsync", {}, 1, EARLIER),
         ("close", {}, 1, EARLIER),
         ("rename", {}, 1, EARLIER),
-        # The temporary cannot be removed either (an append-only directory): it is emptied.
+        # The temporary cannot be removed either (an append-only directory): it is emptied; a
+        # card that refuses that too keeps it whole, and the run names it.
         ("rename,unlink", {}, 1, EARLIER),
+        ("rename,unlink,ftruncate", {}, 1, EARLIER),
+        ("rename,ftruncate", {}, 1, EARLIER),
         # The rename is made; only its sync failed, as the README says.
         ("fsync", {"fail_path": "."}, 1, None),
         ("fsync", {"fail_path": "ssh"}, 2, None),
@@ -312,9 +337,15 @@ class TestFailingCalls:
 
         assert result.returncode == status, result.stdout
         assert (tmp_path / "wpa_supplicant.conf").read_bytes() == (config or build.config())
+        # Only a temporary that can be neither removed nor emptied is left whole, and named.
+        whole = "unlink" in calls and "ftruncate" in calls
         temporaries = [entry for entry in os.listdir(tmp_path) if ".tmp" in entry]
         assert [os.path.getsize(tmp_path / entry) for entry in temporaries] == (
-            [0] if "unlink" in calls else [])
+            [len(build.config())] if whole else [0] if "unlink" in calls else [])
+        if status == 1:
+            left = (EXPECTED["password_left"].replace(b"{path}", bytes(tmp_path / temporaries[0]))
+                    if whole else b"")
+            assert result.stdout.endswith(EXPECTED["config_error"] + left)
 
     def test_closed_standard_output_never_receives_the_password_file(self, build, program):
         """With descriptors 1 and 2 closed, the file holding the password must not take either
@@ -356,6 +387,10 @@ class TestSignals:
         for number, (process, work) in runs.items():
             assert_ended_by_signal_with_both_files(build, process, work, number)
 
+
+
+@pytest.mark.preload
+class TestSignalsAtTheConsole:
     def test_a_terminal_closed_while_the_files_are_written_ends_the_run_after_both(
             self, build, tmp_path):
         """The user closes the terminal window: its master side goes, and the program, which
@@ -368,6 +403,29 @@ class TestSignals:
         os.close(terminal)
         os.close(master)
         assert_ended_by_signal_with_both_files(build, process, tmp_path, signal.SIGHUP)
+
+    def test_a_terminal_stopped_inside_the_hold_can_hold_up_only_a_complete_run(
+            self, build, tmp_path):
+        """Ctrl-S stops the terminal's output while the files are written: the line between
+        them then waits, and with it a SIGTERM, until the SIGKILL that follows; both files are
+        in place by then, since nothing is written to the console before they are."""
+        master, terminal = os.openpty()
+        os.write(master, TYPICAL_ANSWERS)
+        process = start_in_slowed_sync(build, tmp_path, None, popen={
+            "stdin": terminal, "stdout": terminal, "stderr": terminal})
+        termios.tcflow(terminal, termios.TCOOFF)
+        process.send_signal(signal.SIGTERM)
+        deadline = time.monotonic() + 5
+        while not (tmp_path / "ssh").exists() and time.monotonic() < deadline:
+            time.sleep(0.01)
+        time.sleep(0.1)
+        process.kill()
+        os.close(terminal)
+        os.close(master)
+
+        assert process.wait(timeout=RUN_TIMEOUT) == -signal.SIGKILL
+        assert sorted(os.listdir(tmp_path)) == ["slowed-fd", "ssh", "wpa_supplicant.conf"]
+        assert (tmp_path / "wpa_supplicant.conf").read_bytes() == build.config()
 
     def test_a_failure_inside_the_hold_is_told_before_the_signal_ends_the_run(self, build, tmp_path):
         process = start_in_slowed_sync(build, tmp_path, None, fail_call="rename")

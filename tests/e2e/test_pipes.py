@@ -3,6 +3,7 @@
 import fcntl
 import os
 import resource
+import select
 import shutil
 import signal
 import stat
@@ -136,23 +137,64 @@ def test_full_disk_leaves_nothing_new(build, program, tmp_path, earlier):
         {"wpa_supplicant.conf": earlier} if earlier else {})
 
 
-@pytest.mark.posix("Windows: non-blocking descriptors and SIGPIPE are POSIX")
+def read_while_running(process, end, until=None):
+    """What arrives on the pipe's reading end `end` until `process` has ended (and all it
+    wrote is read) or, with `until`, until the bytes read end with that."""
+    read, deadline = b"", time.monotonic() + RUN_TIMEOUT
+    while time.monotonic() < deadline and not (until and read.endswith(until)):
+        ended = process.poll() is not None
+        if select.select([end], [], [], 0.05)[0]:
+            read += os.read(end, 65536)
+        elif ended:
+            break
+    return read
+
+
+@pytest.mark.posix("Windows: non-blocking descriptors, signals and SIGPIPE are POSIX")
 class TestStreamsLeftOdd:
-    """Standard streams as another program may leave them: the run goes on as usual."""
+    """Standard streams and signals as another program may leave them: the run goes on as
+    usual, and leaves them as it found them."""
 
-    def test_non_blocking_input_waits_for_late_answers_and_is_given_back(self, build, program):
-        """The caller shares the pipe's end: it gets back the flags it set."""
-        read_end, write_end = os.pipe()
-        fcntl.fcntl(read_end, fcntl.F_SETFL, os.O_NONBLOCK | os.O_APPEND)
-        process = build.start(argument_zero=program, stdin=read_end, stdout=subprocess.DEVNULL)
-        time.sleep(0.3)
-        os.write(write_end, TYPICAL_ANSWERS)
-        os.close(write_end)
+    @pytest.mark.parametrize("signalled", [False, True], ids=["late answers", "signal at a prompt"])
+    def test_non_blocking_pipes_are_waited_on_and_left_as_they_were(self, build, program,
+                                                                   signalled):
+        """The caller shares the pipes' ends: their flags stay as it set them, even when a
+        signal ends the run. The output pipe holds one page, less than what the refusals print:
+        every byte arrives all the same."""
+        input_end, answers_end = os.pipe()
+        output_kept, output_end = os.pipe()
+        fcntl.fcntl(output_end, fcntl.F_SETPIPE_SZ, 4096)
+        for end in (input_end, output_end):
+            fcntl.fcntl(end, fcntl.F_SETFL, os.O_NONBLOCK | os.O_APPEND)
+        process = build.start(argument_zero=program, stdin=input_end, stdout=output_end)
+        if signalled:
+            assert read_while_running(process, output_kept, until=EXPECTED["country_prompt"])
+            process.send_signal(signal.SIGTERM)
+            assert process.wait(timeout=RUN_TIMEOUT) == -signal.SIGTERM
+        else:
+            time.sleep(0.3)
+            os.write(answers_end, b"#\n" * 60 + TYPICAL_ANSWERS)
+            refused = EXPECTED["country_prompt"] + EXPECTED["country_refused"]
+            assert read_while_running(process, output_kept) == build.text(
+                EXPECTED["banner"] + refused * 60 + SUCCESS_OUTPUT[len(EXPECTED["banner"]):])
+            assert process.returncode == 0
+        for end in (input_end, output_end):
+            assert fcntl.fcntl(end, fcntl.F_GETFL) & (os.O_NONBLOCK | os.O_APPEND) == (
+                os.O_NONBLOCK | os.O_APPEND)
+        for end in (input_end, answers_end, output_end, output_kept):
+            os.close(end)
 
-        assert process.wait(timeout=RUN_TIMEOUT) == 0
-        assert (program.parent / "wpa_supplicant.conf").read_bytes() == build.config()
-        assert fcntl.fcntl(read_end, fcntl.F_GETFL) & (os.O_NONBLOCK | os.O_APPEND) == (
-            os.O_NONBLOCK | os.O_APPEND)
+    def test_a_signal_the_caller_blocked_stays_blocked(self, build, program):
+        """The hold gives back exactly the mask it found: a SIGTERM that the caller blocked and
+        sent before the answers stays pending, unseen, to the end of the run."""
+        process = build.start(argument_zero=program, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                              preexec_fn=lambda: signal.pthread_sigmask(signal.SIG_BLOCK,
+                                                                        {signal.SIGTERM}))
+        process.send_signal(signal.SIGTERM)
+        output, _ = process.communicate(TYPICAL_ANSWERS, timeout=RUN_TIMEOUT)
+
+        assert process.returncode == 0
+        assert output.endswith(build.text(EXPECTED["closing"]))
 
     def test_output_without_reader_still_writes_both_files(self, build, program):
         read_end, write_end = os.pipe()

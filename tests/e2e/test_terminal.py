@@ -2,6 +2,7 @@
 
 import os
 import signal
+import time
 
 import pexpect
 import pytest
@@ -34,6 +35,34 @@ class TestInterrupt:
         assert child.signalstatus == signal.SIGINT
         assert child.before == b"", "the program printed on interrupt"
         assert os.listdir(tmp_path) == []
+
+
+    @pytest.mark.root("to see the program wait in a write (/proc/PID/syscall of a process that "
+                      "is not dumpable)")
+    def test_output_stopped_before_the_files_leaves_a_signal_its_effect_and_the_card_as_it_was(
+            self, child, tmp_path):
+        """Ctrl-S after the password stops the first progress line, which goes out before the
+        files are touched and before any signal is held: SIGTERM still ends the run at once."""
+        for prompt, answer in ANSWERS[:2]:
+            child.expect_exact(prompt)
+            child.sendline(answer)
+        child.expect_exact(ANSWERS[2][0])
+        child.send("\x13")
+        child.sendline(ANSWERS[2][1])
+        deadline = time.monotonic() + 10
+        while time.monotonic() < deadline and not waits_in_a_write(child.pid):
+            time.sleep(0.01)
+        assert waits_in_a_write(child.pid)
+        child.kill(signal.SIGTERM)
+        child.expect(pexpect.EOF)
+        child.close()
+        assert child.signalstatus == signal.SIGTERM
+        assert os.listdir(tmp_path) == []
+
+
+def waits_in_a_write(pid):
+    with open(f"/proc/{pid}/syscall", encoding="ascii") as syscall:
+        return syscall.read().split()[0] == "1"  # write(2) on x86_64, the host's
 
 
 class TestEndOfInput:

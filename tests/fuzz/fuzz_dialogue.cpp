@@ -51,8 +51,9 @@ std::string refusal(std::size_t question, std::string_view answer) {
 // The answers and the dialogue's output as the rules define them: skip white space; the
 // country is its first word, of which up to 3 bytes are looked at (a longer word is refused
 // whatever it holds), cut at a NUL, and the rest of its line is dropped; the SSID and the
-// password are the rest of the line, cut at a NUL, without a CR right before the LF. A
-// refused answer is followed by its line and the same prompt. None when the input ends first.
+// password are the rest of the line, cut at a NUL, without a CR that ends the line (before the
+// LF or at the end of the input). A refused answer is followed by its line and the same prompt.
+// None when the input ends first.
 struct model_dialogue {
     std::array<std::optional<std::string>, 3> answers;
     std::string output;
@@ -80,7 +81,7 @@ model_dialogue model(std::string_view input) {
             line = line.substr(
                 0, static_cast<std::size_t>(std::find_if(line.begin(), line.end(), is_white) -
                                             line.begin()));
-        } else if (newline < input.size() && !line.empty() && line.back() == '\r') {
+        } else if (!line.empty() && line.back() == '\r') {
             line.pop_back();
         }
         line = line.substr(0, line.find('\0'));
