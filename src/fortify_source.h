@@ -8,6 +8,6 @@
 #undef _FORTIFY_SOURCE
 #if defined(__OPTIMIZE__)
 // glibc's own switch, reserved to the implementation, is what a program sets to ask for it.
-// NOLINTNEXTLINE(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp)
+// NOLINTNEXTLINE(bugprone-reserved-identifier)
 #define _FORTIFY_SOURCE TOLVENIX_FORTIFY_LEVEL
 #endif
