@@ -87,6 +87,10 @@ bool rename_over(HANDLE file, const std::string& target_path) {
     // FILE_RENAME_INFO ends in the first character of the name; the rest follows it.
     std::vector<unsigned char> block(sizeof(FILE_RENAME_INFO) + full.size() * sizeof(wchar_t));
     auto* const rename = reinterpret_cast<FILE_RENAME_INFO*>(block.data());
+    // Never null (the block is not empty), but GCC's -Wnull-dereference cannot see that.
+    if (rename == nullptr) {
+        return false;
+    }
     rename->ReplaceIfExists = TRUE;
     rename->RootDirectory = nullptr;
     rename->FileNameLength = static_cast<DWORD>(full.size() * sizeof(wchar_t));
